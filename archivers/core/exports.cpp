@@ -1,0 +1,180 @@
+// The exported functions of one substitute library. This file is compiled once per library
+// with VARNELT_ARCHIVER_PREFIX set to the library's prefix (UnZip, Unlha, ...); the
+// VARNELT_ARCHIVER_HAS_COMMAND and VARNELT_ARCHIVER_HAS_SFX switches add the command function
+// and IsSFXFile where the format's callers use them.
+#include <sys/stat.h>
+
+#include <mutex>
+#include <new>
+#include <memory>
+#include <unordered_map>
+
+#include "backend.h"
+#include "core.h"
+
+#ifndef VARNELT_ARCHIVER_PREFIX
+#error "VARNELT_ARCHIVER_PREFIX must name the library's function prefix"
+#endif
+
+#define VARNELT_CONCAT2(a, b) a##b
+#define VARNELT_CONCAT(a, b) VARNELT_CONCAT2(a, b)
+#define VARNELT_API(suffix) VARNELT_CONCAT(VARNELT_ARCHIVER_PREFIX, suffix)
+#define VARNELT_EXPORT __attribute__((visibility("default")))
+
+namespace {
+
+using varnelt::archiver::ArchiveSession;
+using varnelt::archiver::formatBackend;
+
+// Archives are handed out as pointers to sessions; the registry lets a stale or foreign
+// handle be refused instead of dereferenced, and keeps a session alive while a call uses it
+// even if another thread closes the handle meanwhile.
+class SessionRegistry {
+public:
+    VarneltArchive add(std::unique_ptr<ArchiveSession> session) {
+        std::shared_ptr<ArchiveSession> shared(std::move(session));
+        const std::lock_guard lock(mutex_);
+        auto* key = shared.get();
+        sessions_.emplace(key, std::move(shared));
+        return reinterpret_cast<VarneltArchive>(key);
+    }
+    template <typename Fn>
+    int32_t with(VarneltArchive handle, int32_t missing, Fn&& fn) {
+        const std::shared_ptr<ArchiveSession> session = lookup(handle);
+        return session ? fn(*session) : missing;
+    }
+    bool remove(VarneltArchive handle) {
+        std::shared_ptr<ArchiveSession> removed;
+        const std::lock_guard lock(mutex_);
+        const auto found = sessions_.find(reinterpret_cast<ArchiveSession*>(handle));
+        if (found == sessions_.end()) {
+            return false;
+        }
+        removed = std::move(found->second);
+        sessions_.erase(found);
+        return true;
+    }
+
+private:
+    std::shared_ptr<ArchiveSession> lookup(VarneltArchive handle) {
+        const std::lock_guard lock(mutex_);
+        const auto found = sessions_.find(reinterpret_cast<ArchiveSession*>(handle));
+        return found == sessions_.end() ? nullptr : found->second;
+    }
+    std::mutex mutex_;
+    std::unordered_map<ArchiveSession*, std::shared_ptr<ArchiveSession>> sessions_;
+};
+
+SessionRegistry& registry() {
+    static SessionRegistry instance;
+    return instance;
+}
+
+// Only regular files are archives; a pipe or device would block or never end.
+bool isRegularFile(const char* path) {
+    struct stat info {};
+    return path != nullptr && stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+extern "C" {
+
+VARNELT_EXPORT int32_t VARNELT_API(GetVersion)(void) { return VARNELT_ARCHIVER_VERSION; }
+
+VARNELT_EXPORT int32_t VARNELT_API(CheckArchive)(const char* path, int32_t mode) {
+    if (!isRegularFile(path)) {
+        return 0;
+    }
+    try {
+        return formatBackend().checkArchive(path, mode);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+#if VARNELT_ARCHIVER_HAS_COMMAND
+VARNELT_EXPORT int32_t VARNELT_ARCHIVER_PREFIX(VarneltWindow /*window*/, const char* commandLine,
+                                               char* output, int32_t outputSize) {
+    if (output != nullptr && outputSize > 0) {
+        output[0] = '\0';
+    }
+    if (commandLine == nullptr) {
+        return VARNELT_ARC_ERROR_COMMAND_NAME;
+    }
+    try {
+        const auto command = varnelt::archiver::parseTestCommand(commandLine);
+        if (!command) {
+            return VARNELT_ARC_ERROR_COMMAND_NAME;
+        }
+        if (!isRegularFile(command->archivePath.c_str())) {
+            return VARNELT_ARC_ERROR_ARC_FILE_OPEN;
+        }
+        return formatBackend().test(command->archivePath);
+    } catch (const std::bad_alloc&) {
+        return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+    }
+}
+#endif
+
+VARNELT_EXPORT int32_t VARNELT_API(GetFileCount)(const char* path) {
+    if (!isRegularFile(path)) {
+        return -1;
+    }
+    try {
+        return formatBackend().countEntries(path);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+VARNELT_EXPORT VarneltArchive VARNELT_API(OpenArchive)(VarneltWindow /*window*/, const char* path,
+                                                       uint32_t /*mode*/) {
+    if (!isRegularFile(path)) {
+        return nullptr;
+    }
+    try {
+        auto session = formatBackend().open(path);
+        return session ? registry().add(std::move(session)) : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+VARNELT_EXPORT int32_t VARNELT_API(FindFirst)(VarneltArchive archive, const char* /*wildName*/,
+                                              VarneltEntryInfo* info) {
+    if (info == nullptr) {
+        return -1;
+    }
+    return registry().with(archive, -1, [info](ArchiveSession& session) -> int32_t {
+        try {
+            const auto name = session.firstEntryName();
+            if (!name) {
+                return -1;
+            }
+            *info = VarneltEntryInfo{};
+            varnelt::archiver::fillEntryName(*info, *name);
+            return 0;
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
+    });
+}
+
+#if VARNELT_ARCHIVER_HAS_SFX
+VARNELT_EXPORT int32_t VARNELT_API(IsSFXFile)(VarneltArchive archive) {
+    return registry().with(archive, -1, [](ArchiveSession& session) -> int32_t {
+        try {
+            return session.sfxState();
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
+    });
+}
+#endif
+
+VARNELT_EXPORT int32_t VARNELT_API(CloseArchive)(VarneltArchive archive) {
+    return registry().remove(archive) ? 0 : VARNELT_ARC_ERROR_HARC_ISNOT_OPENED;
+}
+
+}  // extern "C"

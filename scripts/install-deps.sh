@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Varnelt need.
+set -euo pipefail
+
+packages=(
+    cmake g++ ninja-build pkg-config clang
+    qt6-base-dev libgl-dev
+    libarchive-dev liblhasa-dev libmspack-dev zlib1g-dev libbz2-dev liblzma-dev
+    libgtest-dev libgmock-dev
+    fonts-ipafont-gothic
+    # fixtures and reference testers
+    zip unzip 7zip jlha-utils gcab lhasa cabextract libarchive-tools
+    # the window under a virtual display
+    xvfb xauth xdotool
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,35 @@
+// Files made at test time: a temporary folder, whole-file reads and writes, and the damage
+// that tests inflict on archives.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace varnelt::test {
+
+class ScratchDir {
+public:
+    ScratchDir();
+    // Full path of a name inside the folder.
+    QString path(const QString& name) const;
+    const QString& root() const { return root_; }
+
+private:
+    QTemporaryDir dir_;
+    QString root_;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+// Flips every bit of the byte at offset.
+void flipByte(const QString& path, qint64 offset);
+// Cuts the file to percent of its size.
+void truncateToPercent(const QString& path, int percent);
+// Deterministic content that compresses somewhat, like real files.
+QByteArray sampleContent(int size, int seed);
+// Runs a program in a folder; true when it exits with status 0.
+bool runTool(const QString& program, const QStringList& arguments, const QString& workingFolder);
+
+}  // namespace varnelt::test
