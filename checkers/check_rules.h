@@ -1,0 +1,26 @@
+// What a run checks for: the rule boxes, the count threshold and the verdict texts, taken
+// once when the run starts. The checkers read nothing else.
+#pragma once
+
+#include <QString>
+
+#include "checkers/verdicts.h"
+
+namespace varnelt {
+
+struct CheckRules {
+    bool badFile = true;         // damaged, or read by no enabled library
+    bool badNoPassword = false;  // encrypted and no password given (ZIP)
+    bool badNoExt = false;       // extension does not fit the content
+    bool badNoFileSum = false;   // at least fileCountLimit entries
+    bool badNoFileName = false;  // single entry named otherwise (only with the count rule at 2)
+    int fileCountLimit = 2;
+    QString fileCountVerdict = FormatFileCountVerdict(2, kBadNoFileSumCaption);
+
+    QString badFileCaption = kBadFileCaption;
+    QString badNoPasswordCaption = kBadNoPasswordCaption;
+    QString badNoExtCaption = kBadNoExtCaption;
+    QString badNoFileNameCaption = kBadNoFileNameCaption;
+};
+
+}  // namespace varnelt

@@ -1,0 +1,13 @@
+#include "checkers/verdicts.h"
+
+namespace varnelt {
+
+QString FormatFileCountVerdict(int limit, const QString& countCaption) {
+    qsizetype start = 0;
+    while (start < countCaption.size() && countCaption[start] == u' ') {
+        ++start;
+    }
+    return QString::number(limit) + countCaption.mid(start);
+}
+
+}  // namespace varnelt

@@ -1,0 +1,161 @@
+// A scriptable archiver library for the checker tests. It exports the functions of all nine
+// prefixes; each answer comes from the "archive" file itself, which holds key=value lines
+// after its first line (so the first bytes can still be chosen for the extension rule):
+//   command=0x800A  check=1  check8=1  count=3  open=0  name=docs/readme.txt  sfx=9921
+// unlink=1 removes the file right after CheckArchive, as if it vanished. A key may be given
+// for one prefix only: Unlha.command=0x8019.
+// Every call is appended to the file's name + ".calls", one line each.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "checkers/archiver_api.h"
+
+namespace {
+
+std::map<std::string, std::string> readScript(const char* path) {
+    std::map<std::string, std::string> script;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            script[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return script;
+}
+
+int32_t number(const std::map<std::string, std::string>& script, const std::string& key,
+               int32_t fallback) {
+    const auto found = script.find(key);
+    return found == script.end() ? fallback
+                                 : static_cast<int32_t>(std::strtol(found->second.c_str(), nullptr, 0));
+}
+
+void logCall(const std::string& path, const std::string& call) {
+    std::ofstream(path + ".calls", std::ios::app) << call << '\n';
+}
+
+struct FakeArchive {
+    std::string path;
+    std::map<std::string, std::string> script;
+};
+
+std::string pathFromCommand(const char* commandLine) {
+    const std::string line(commandLine);
+    const size_t first = line.find('"');
+    const size_t last = line.rfind('"');
+    return first == std::string::npos || last == first ? std::string()
+                                                       : line.substr(first + 1, last - first - 1);
+}
+
+// A key may be given for one prefix only ("Unlha.command=0x8019"), else for all.
+int32_t answer(const std::map<std::string, std::string>& script, const char* prefix,
+               const std::string& key, int32_t fallback) {
+    return number(script, std::string(prefix) + '.' + key, number(script, key, fallback));
+}
+
+int32_t command(const char* prefix, const char* commandLine) {
+    const std::string path = pathFromCommand(commandLine);
+    logCall(path, std::string("command ") + commandLine);
+    return answer(readScript(path.c_str()), prefix, "command", 0x8019);
+}
+
+int32_t checkArchive(const char* prefix, const char* path, int32_t mode) {
+    logCall(path, "check " + std::to_string(mode));
+    const auto script = readScript(path);
+    const int32_t result =
+        answer(script, prefix, "check" + std::to_string(mode), answer(script, prefix, "check", 0));
+    // unlink=1 lets a test make the file vanish right after the library has tested it.
+    if (number(script, "unlink", 0) == 1) {
+        std::remove(path);
+    }
+    return result;
+}
+
+int32_t getFileCount(const char* path) {
+    logCall(path, "count");
+    return number(readScript(path), "count", -1);
+}
+
+VarneltArchive openArchive(const char* path) {
+    logCall(path, "open");
+    auto script = readScript(path);
+    if (number(script, "open", 1) == 0) {
+        return nullptr;
+    }
+    auto archive = std::make_unique<FakeArchive>(FakeArchive{path, std::move(script)});
+    return reinterpret_cast<VarneltArchive>(archive.release());
+}
+
+int32_t findFirst(VarneltArchive handle, VarneltEntryInfo* info) {
+    const auto* archive = reinterpret_cast<FakeArchive*>(handle);
+    logCall(archive->path, "findfirst");
+    const auto name = archive->script.find("name");
+    if (name == archive->script.end()) {
+        return -1;
+    }
+    *info = VarneltEntryInfo{};
+    std::snprintf(info->fileName, sizeof info->fileName, "%s", name->second.c_str());
+    return 0;
+}
+
+int32_t isSfxFile(VarneltArchive handle) {
+    const auto* archive = reinterpret_cast<FakeArchive*>(handle);
+    logCall(archive->path, "sfx");
+    return number(archive->script, "sfx", 0);
+}
+
+int32_t closeArchive(VarneltArchive handle) {
+    const std::unique_ptr<FakeArchive> archive(reinterpret_cast<FakeArchive*>(handle));
+    logCall(archive->path, "close");
+    return 0;
+}
+
+}  // namespace
+
+#define FAKE_EXPORTS(P)                                                                         \
+    extern "C" __attribute__((visibility("default"))) int32_t P##GetVersion() {                \
+        const char* version = std::getenv("FAKE_ARCHIVER_VERSION");                             \
+        return version ? static_cast<int32_t>(std::strtol(version, nullptr, 0)) : 123;         \
+    }                                                                                          \
+    extern "C" __attribute__((visibility("default"))) int32_t P(VarneltWindow, const char* c,  \
+                                                                char*, int32_t) {              \
+        return command(#P, c);                                                                     \
+    }                                                                                          \
+    extern "C" __attribute__((visibility("default"))) int32_t P##CheckArchive(const char* p,   \
+                                                                              int32_t m) {     \
+        return checkArchive(#P, p, m);                                                             \
+    }                                                                                          \
+    extern "C" __attribute__((visibility("default"))) int32_t P##GetFileCount(const char* p) { \
+        return getFileCount(p);                                                                \
+    }                                                                                          \
+    extern "C" __attribute__((visibility("default"))) VarneltArchive P##OpenArchive(           \
+        VarneltWindow, const char* p, uint32_t) {                                              \
+        return openArchive(p);                                                                 \
+    }                                                                                          \
+    extern "C" __attribute__((visibility("default"))) int32_t P##FindFirst(                    \
+        VarneltArchive a, const char*, VarneltEntryInfo* i) {                                  \
+        return findFirst(a, i);                                                                \
+    }                                                                                          \
+    extern "C" __attribute__((visibility("default"))) int32_t P##IsSFXFile(VarneltArchive a) { \
+        return isSfxFile(a);                                                                   \
+    }                                                                                          \
+    extern "C" __attribute__((visibility("default"))) int32_t P##CloseArchive(VarneltArchive a) { \
+        return closeArchive(a);                                                                \
+    }
+
+FAKE_EXPORTS(Unlha)
+FAKE_EXPORTS(UnZip)
+FAKE_EXPORTS(Cab)
+FAKE_EXPORTS(Tar)
+FAKE_EXPORTS(Unrar)
+FAKE_EXPORTS(Bga)
+FAKE_EXPORTS(Yz1)
+FAKE_EXPORTS(UnGCA)
+FAKE_EXPORTS(SevenZip)
