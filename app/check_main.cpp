@@ -1,11 +1,9 @@
 // varnelt-check: the headless checker.
 #include <QCoreApplication>
-#include <QTextStream>
 
-#include "app/version.h"
+#include "app/check_command.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QTextStream(stdout) << "varnelt-check " << varnelt::AppVersionText() << Qt::endl;
-    return 0;
+    return varnelt::RunCheckCommand(QCoreApplication::arguments().mid(1));
 }

@@ -1,0 +1,80 @@
+#include "targets/registrar.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "app/error_catalogue.h"
+#include "targets/folder_walk.h"
+
+namespace varnelt {
+
+Registrar::Registrar(Hooks hooks) : hooks_(std::move(hooks)) {}
+
+MaybeError Registrar::AddPath(const QString& path, bool withSubfolders) {
+    struct stat info {};
+    if (stat(path.toUtf8().constData(), &info) != 0) {
+        return RuntimeError{errno, path};
+    }
+    if (path.endsWith(u'/') || S_ISDIR(info.st_mode)) {
+        AddFolder(path, withSubfolders);
+    } else {
+        AddFile(path);
+    }
+    return std::nullopt;
+}
+
+void Registrar::AddFile(const QString& path) {
+    const std::optional<ExtensionFilter> filter = hooks_.filter();
+    if (!filter) {
+        hooks_.reportError(RuntimeError{kErrorInvalidPattern, path});
+        return;
+    }
+    MaybeError error;
+    std::optional<TargetRow> row = RowForFile(path, error);
+    if (error) {
+        hooks_.reportError(*error);
+    } else if (row && filter->accepts(row->name)) {
+        hooks_.addRow(std::move(*row));
+    }
+    hooks_.pump();
+}
+
+void Registrar::addFilesOf(const QString& folder) {
+    const std::optional<ExtensionFilter> filter = hooks_.filter();
+    if (!filter) {
+        hooks_.reportError(RuntimeError{kErrorInvalidPattern, folder});
+        return;
+    }
+    FolderListing listing = ListRegularFiles(folder);
+    if (listing.error) {
+        hooks_.reportError(*listing.error);
+        return;
+    }
+    for (TargetRow& row : listing.rows) {
+        if (filter->accepts(row.name)) {
+            hooks_.addRow(std::move(row));
+        }
+        hooks_.pump();
+        if (hooks_.stopRequested()) {
+            return;
+        }
+    }
+}
+
+void Registrar::AddFolder(const QString& folder, bool withSubfolders) {
+    const QString withSlash = folder.endsWith(u'/') ? folder : folder + u'/';
+    addFilesOf(withSlash);
+    if (!withSubfolders || hooks_.stopRequested()) {
+        return;
+    }
+    for (const QString& subfolder : GetFolders(withSlash.chopped(1))) {
+        addFilesOf(subfolder + u'/');
+        hooks_.pump();
+        if (hooks_.stopRequested()) {
+            return;
+        }
+    }
+}
+
+}  // namespace varnelt
