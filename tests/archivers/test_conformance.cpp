@@ -34,8 +34,8 @@ const FormatCase kFormats[] = {
     {"tbz", {"libtar32.so", "Tar", nullptr}, &makeTbz, "tbz", true},
     {"txz", {"libtar32.so", "Tar", nullptr}, &makeTxz, "txz", true},
     {"rar4", {"libunrar32.so", "Unrar", nullptr}, &makeRar4, "rar", true},
-    {"gza", {"libbga32.so", "Bga", nullptr}, &makeGza, "gza", true},
-    {"bza", {"libbga32.so", "Bga", nullptr}, &makeBza, "bza", true},
+    {"gza", {"libbga32.so", "Bga", nullptr, true}, &makeGza, "gza", true},
+    {"bza", {"libbga32.so", "Bga", nullptr, true}, &makeBza, "bza", true},
 };
 
 class Conformance : public ::testing::TestWithParam<FormatCase> {

@@ -14,7 +14,8 @@ int32_t BoundLibrary::test(const QString& path) const {
         const QByteArray line = QByteArray(spec_.testSwitches) + " \"" + path.toUtf8() + '"';
         return library_->command(nullptr, line.constData(), nullptr, 0);
     }
-    return library_->checkArchive(path.toUtf8().constData(), 2) == 1 ? 0 : -1;
+    const int32_t answer = library_->checkArchive(path.toUtf8().constData(), 2);
+    return answer == 1 || (answer == 2 && spec_.secondCheckAnswerPasses) ? 0 : -1;
 }
 
 int32_t BoundLibrary::count(const QString& path) const {

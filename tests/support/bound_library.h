@@ -19,6 +19,8 @@ struct LibraryUnderTest {
     // The switches put before the quoted path when the format is tested through its command
     // function; nullptr when it is tested through CheckArchive.
     const char* testSwitches;
+    // CheckArchive's 2 is a pass too (BGA answers 2 for an intact BZA).
+    bool secondCheckAnswerPasses = false;
 };
 
 class BoundLibrary {

@@ -1,0 +1,462 @@
+// libbga32: GZA and BZA archives. An archive is a chain of members, each a 28-byte header, the
+// folder and file names, then the data: one gzip member, one bzip2 stream, or the bytes stored.
+// The full test decodes every member with zlib or libbz2 through fixed buffers, so memory
+// stays constant whatever the archive's size.
+#include <bzlib.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "backend.h"
+#include "core.h"
+
+namespace varnelt::archiver {
+namespace {
+
+constexpr size_t kHeaderSize = 28;
+// Decoder input and output chunks: large enough that zlib and libbz2 run in long stretches,
+// small enough to keep every test at a fixed few hundred kilobytes.
+constexpr size_t kChunkSize = size_t{1} << 17;
+// A self-extracting archive puts a Windows extractor in front of the first member. Such stubs
+// weigh tens to a few hundred kilobytes; 1 MiB leaves room for the largest while keeping the
+// scan of a big executable that holds no archive short.
+constexpr uint64_t kSfxScanWindow = uint64_t{1} << 20;
+
+enum class Method { Gzip, Bzip2, Unknown };
+
+uint16_t le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+Method methodAt(const unsigned char* p) {
+    if (std::memcmp(p, "GZIP", 4) == 0) {
+        return Method::Gzip;
+    }
+    if (std::memcmp(p, "BZ2\0", 4) == 0) {
+        return Method::Bzip2;
+    }
+    return Method::Unknown;
+}
+
+// Header bytes 4 to 27 and the names, each taken as a signed char: bytes of 0x80 and above
+// (Shift-JIS lead bytes) count negative.
+uint32_t headerChecksum(const unsigned char* header, std::string_view names) {
+    uint32_t sum = 0;
+    const auto add = [&sum](unsigned char byte) {
+        sum += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(byte)));
+    };
+    std::for_each(header + 4, header + kHeaderSize, add);
+    for (const char c : names) {
+        add(static_cast<unsigned char>(c));
+    }
+    return sum;
+}
+
+// Arc type 0 leaves the choice to the name: a file that is itself compressed, whose sizes
+// are equal, was kept as it is.
+bool storedByName(std::string_view names) {
+    static constexpr std::array<std::string_view, 17> kExtensions = {
+        ".arc", ".arj", ".bz2", ".bza", ".cab", ".gz", ".gza", ".lzh", ".lzs",
+        ".pak", ".rar", ".taz", ".tbz", ".tgz", ".z",  ".zip", ".zoo"};
+    // '.' is never the second byte of a Shift-JIS character, so an ASCII suffix match cannot
+    // start inside one.
+    return std::any_of(kExtensions.begin(), kExtensions.end(), [names](std::string_view ext) {
+        return names.size() >= ext.size() &&
+               std::equal(ext.begin(), ext.end(), names.end() - ext.size(), [](char a, char b) {
+                   return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+               });
+    });
+}
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+class ArchiveFile {
+public:
+    // False when the file cannot be opened or measured.
+    bool open(const std::string& path) {
+        file_.reset(std::fopen(path.c_str(), "rb"));
+        struct stat info {};
+        if (!file_ || fstat(fileno(file_.get()), &info) != 0 || info.st_size < 0) {
+            return false;
+        }
+        size_ = static_cast<uint64_t>(info.st_size);
+        return true;
+    }
+    uint64_t size() const { return size_; }
+    bool seek(uint64_t offset) {
+        return offset <= size_ && fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
+    }
+    // Exactly length bytes, or false.
+    bool read(void* buffer, size_t length) {
+        return std::fread(buffer, 1, length, file_.get()) == length;
+    }
+    size_t readSome(void* buffer, size_t length) {
+        return std::fread(buffer, 1, length, file_.get());
+    }
+
+private:
+    FilePtr file_;
+    uint64_t size_ = 0;
+};
+
+struct Member {
+    uint64_t offset = 0;  // of the header
+    Method method = Method::Unknown;
+    uint32_t compressedSize = 0;
+    uint32_t originalSize = 0;
+    uint16_t arcType = 0;
+    std::string names;  // folder name then file name, as stored
+    uint64_t dataOffset() const { return offset + kHeaderSize + names.size(); }
+    uint64_t end() const { return dataOffset() + compressedSize; }
+};
+
+// Reads and verifies the member header at offset. The first member of a plain archive answers
+// NOT_ARC_FILE when nothing there looks like a header; later ones answer why the chain broke.
+int32_t readMember(ArchiveFile& file, uint64_t offset, bool first, Member& member) {
+    unsigned char header[kHeaderSize];
+    if (offset > file.size() || file.size() - offset < kHeaderSize) {
+        return first ? VARNELT_ARC_ERROR_NOT_ARC_FILE : VARNELT_ARC_ERROR_EOF;
+    }
+    if (!file.seek(offset) || !file.read(header, kHeaderSize)) {
+        return VARNELT_ARC_ERROR_CANNOT_READ;
+    }
+    const Method method = methodAt(header + 4);
+    const uint64_t namesLength = uint64_t{le16(header + 24)} + le16(header + 26);
+    if (file.size() - offset - kHeaderSize < namesLength) {
+        return first && method == Method::Unknown ? VARNELT_ARC_ERROR_NOT_ARC_FILE
+                                                  : VARNELT_ARC_ERROR_EOF;
+    }
+    member.names.resize(namesLength);  // two 16-bit lengths: 128 KiB at most
+    if (!file.read(member.names.data(), member.names.size())) {
+        return VARNELT_ARC_ERROR_CANNOT_READ;
+    }
+    const bool checksumOk = headerChecksum(header, member.names) == le32(header);
+    if (method == Method::Unknown) {
+        if (checksumOk) {
+            return VARNELT_ARC_ERROR_METHOD;
+        }
+        return first ? VARNELT_ARC_ERROR_NOT_ARC_FILE : VARNELT_ARC_ERROR_HEADER_BROKEN;
+    }
+    if (!checksumOk) {
+        return VARNELT_ARC_ERROR_HEADER_CRC;
+    }
+    member.offset = offset;
+    member.method = method;
+    member.compressedSize = le32(header + 8);
+    member.originalSize = le32(header + 12);
+    member.arcType = le16(header + 22);
+    return VARNELT_ARC_OK;
+}
+
+// The first member: at the start of a plain archive, or behind an executable stub at the
+// first offset where a method and a verified checksum meet.
+int32_t findFirstMember(ArchiveFile& file, Member& member) {
+    unsigned char head[2] = {};
+    if (!file.seek(0) || file.readSome(head, 2) != 2 || head[0] != 'M' || head[1] != 'Z') {
+        return readMember(file, 0, true, member);
+    }
+    std::vector<unsigned char> buffer(kChunkSize);
+    uint64_t chunkStart = 4;  // where the method of a header at offset 0 lies
+    while (chunkStart - 4 <= kSfxScanWindow && file.seek(chunkStart)) {
+        const size_t length = file.readSome(buffer.data(), buffer.size());
+        if (length < 4) {
+            break;
+        }
+        for (size_t i = 0; i + 4 <= length; ++i) {
+            const uint64_t offset = chunkStart + i - 4;
+            if (offset > kSfxScanWindow) {
+                break;
+            }
+            if ((buffer[i] == 'G' || buffer[i] == 'B') && methodAt(&buffer[i]) != Method::Unknown &&
+                readMember(file, offset, false, member) == VARNELT_ARC_OK) {
+                return VARNELT_ARC_OK;
+            }
+        }
+        chunkStart += length - 3;  // the last three bytes may start a method split by the chunk
+    }
+    return VARNELT_ARC_ERROR_NOT_ARC_FILE;
+}
+
+struct Buffers {
+    std::vector<unsigned char> in = std::vector<unsigned char>(kChunkSize);
+    std::vector<unsigned char> out = std::vector<unsigned char>(kChunkSize);
+};
+
+// Both decoders feed the member's compressed bytes through the buffers until the stream ends;
+// it must end exactly at the compressed size and yield exactly the original size. Output past
+// the original size stops the decoding at once, so a small member cannot keep it busy.
+class GzipDecoder {
+public:
+    GzipDecoder() = default;
+    GzipDecoder(const GzipDecoder&) = delete;
+    GzipDecoder& operator=(const GzipDecoder&) = delete;
+    ~GzipDecoder() {
+        if (ready_) {
+            inflateEnd(&stream_);
+        }
+    }
+    // One gzip member: 16 + MAX_WBITS makes zlib read the gzip header and check the CRC-32 and
+    // length in its trailer.
+    int32_t decode(ArchiveFile& file, const Member& member, Buffers& buffers) {
+        if (!ready_) {
+            if (inflateInit2(&stream_, 16 + MAX_WBITS) != Z_OK) {
+                return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+            }
+            ready_ = true;
+        } else if (inflateReset(&stream_) != Z_OK) {
+            return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+        }
+        uint64_t remaining = member.compressedSize;
+        uint64_t produced = 0;
+        stream_.avail_in = 0;
+        for (;;) {
+            if (stream_.avail_in == 0 && remaining > 0) {
+                const size_t length =
+                    static_cast<size_t>(std::min<uint64_t>(remaining, kChunkSize));
+                if (!file.read(buffers.in.data(), length)) {
+                    return VARNELT_ARC_ERROR_EOF;
+                }
+                stream_.next_in = buffers.in.data();
+                stream_.avail_in = static_cast<uInt>(length);
+                remaining -= length;
+            }
+            stream_.next_out = buffers.out.data();
+            stream_.avail_out = static_cast<uInt>(kChunkSize);
+            const int rc = inflate(&stream_, Z_NO_FLUSH);
+            produced += kChunkSize - stream_.avail_out;
+            if (produced > member.originalSize) {
+                return VARNELT_ARC_ERROR_FILE_CRC;  // no need to inflate the rest of a lie
+            }
+            if (rc == Z_STREAM_END) {
+                break;
+            }
+            if (rc == Z_MEM_ERROR) {
+                return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+            }
+            if (rc != Z_OK || (stream_.avail_in == 0 && remaining == 0 && stream_.avail_out != 0)) {
+                return VARNELT_ARC_ERROR_FILE_CRC;  // bad data, or it stops short of its end
+            }
+        }
+        if (stream_.avail_in != 0 || remaining != 0) {
+            return VARNELT_ARC_ERROR_HEADER_BROKEN;  // the gzip member ends before its size
+        }
+        return produced == member.originalSize ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_FILE_CRC;
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
+// libbz2 has no reset, so each member gets a stream of its own.
+class Bzip2Stream {
+public:
+    Bzip2Stream() { ready_ = BZ2_bzDecompressInit(&stream_, 0, 0) == BZ_OK; }
+    Bzip2Stream(const Bzip2Stream&) = delete;
+    Bzip2Stream& operator=(const Bzip2Stream&) = delete;
+    ~Bzip2Stream() {
+        if (ready_) {
+            BZ2_bzDecompressEnd(&stream_);
+        }
+    }
+    bool ready() const { return ready_; }
+    bz_stream& get() { return stream_; }
+
+private:
+    bz_stream stream_{};
+    bool ready_ = false;
+};
+
+// One bzip2 stream: libbz2 checks every block's CRC and the stream's combined CRC before it
+// answers BZ_STREAM_END.
+int32_t decodeBzip2(ArchiveFile& file, const Member& member, Buffers& buffers) {
+    Bzip2Stream holder;
+    if (!holder.ready()) {
+        return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+    }
+    bz_stream& stream = holder.get();
+    uint64_t remaining = member.compressedSize;
+    uint64_t produced = 0;
+    for (;;) {
+        if (stream.avail_in == 0 && remaining > 0) {
+            const size_t length = static_cast<size_t>(std::min<uint64_t>(remaining, kChunkSize));
+            if (!file.read(buffers.in.data(), length)) {
+                return VARNELT_ARC_ERROR_EOF;
+            }
+            stream.next_in = reinterpret_cast<char*>(buffers.in.data());
+            stream.avail_in = static_cast<unsigned>(length);
+            remaining -= length;
+        }
+        stream.next_out = reinterpret_cast<char*>(buffers.out.data());
+        stream.avail_out = static_cast<unsigned>(kChunkSize);
+        const int rc = BZ2_bzDecompress(&stream);
+        produced += kChunkSize - stream.avail_out;
+        if (produced > member.originalSize) {
+            return VARNELT_ARC_ERROR_FILE_CRC;
+        }
+        if (rc == BZ_STREAM_END) {
+            break;
+        }
+        if (rc == BZ_MEM_ERROR) {
+            return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+        }
+        if (rc != BZ_OK || (stream.avail_in == 0 && remaining == 0 && stream.avail_out != 0)) {
+            return VARNELT_ARC_ERROR_FILE_CRC;
+        }
+    }
+    if (stream.avail_in != 0 || remaining != 0) {
+        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+    }
+    return produced == member.originalSize ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_FILE_CRC;
+}
+
+class MemberDecoder {
+public:
+    int32_t verify(ArchiveFile& file, const Member& member) {
+        if (member.end() > file.size()) {
+            return VARNELT_ARC_ERROR_EOF;
+        }
+        bool stored = false;
+        switch (member.arcType) {
+            case 1:
+                break;
+            case 2:
+                stored = true;
+                break;
+            case 0:
+                stored = member.compressedSize == member.originalSize && storedByName(member.names);
+                break;
+            default:
+                return VARNELT_ARC_ERROR_METHOD;
+        }
+        if (stored) {
+            // No checksum covers stored bytes: the sizes are all there is to check.
+            return member.compressedSize == member.originalSize ? VARNELT_ARC_OK
+                                                                : VARNELT_ARC_ERROR_HEADER_BROKEN;
+        }
+        if (member.compressedSize == 0 && member.originalSize == 0) {
+            return VARNELT_ARC_OK;  // an empty file or a folder written without any data
+        }
+        if (!file.seek(member.dataOffset())) {
+            return VARNELT_ARC_ERROR_CANNOT_READ;
+        }
+        return member.method == Method::Gzip ? gzip_.decode(file, member, buffers_)
+                                             : decodeBzip2(file, member, buffers_);
+    }
+
+private:
+    Buffers buffers_;
+    GzipDecoder gzip_;
+};
+
+struct Verdict {
+    int32_t code = VARNELT_ARC_ERROR_NOT_ARC_FILE;
+    Method firstMethod = Method::Unknown;
+};
+
+Verdict verifyArchive(const std::string& path) {
+    ArchiveFile file;
+    if (!file.open(path)) {
+        return {VARNELT_ARC_ERROR_ARC_FILE_OPEN, Method::Unknown};
+    }
+    Member member;
+    Verdict verdict;
+    verdict.code = findFirstMember(file, member);
+    if (verdict.code != VARNELT_ARC_OK) {
+        return verdict;
+    }
+    verdict.firstMethod = member.method;
+    MemberDecoder decoder;
+    for (;;) {
+        verdict.code = decoder.verify(file, member);
+        if (verdict.code != VARNELT_ARC_OK || member.end() == file.size()) {
+            return verdict;
+        }
+        verdict.code = readMember(file, member.end(), false, member);
+        if (verdict.code != VARNELT_ARC_OK) {
+            return verdict;
+        }
+    }
+}
+
+class BgaSession final : public ArchiveSession {
+public:
+    BgaSession(std::string firstName, bool behindStub)
+        : firstName_(std::move(firstName)), behindStub_(behindStub) {}
+    std::optional<std::string> firstEntryName() override { return firstName_; }
+    int32_t sfxState() override { return behindStub_ ? VARNELT_SFX_EXECUTABLE : 0; }
+
+private:
+    std::string firstName_;
+    bool behindStub_;
+};
+
+class BgaBackend final : public Backend {
+public:
+    int32_t test(const std::string& path) const override { return verifyArchive(path).code; }
+
+    // 1 for an intact GZA, 2 for an intact BZA, as the first member's method tells.
+    int32_t checkArchive(const std::string& path, int32_t /*mode*/) const override {
+        const Verdict verdict = verifyArchive(path);
+        if (verdict.code != VARNELT_ARC_OK) {
+            return 0;
+        }
+        return verdict.firstMethod == Method::Gzip ? 1 : 2;
+    }
+
+    // Headers only: each member's data is stepped over, never read.
+    int32_t countEntries(const std::string& path) const override {
+        ArchiveFile file;
+        Member member;
+        if (!file.open(path) || findFirstMember(file, member) != VARNELT_ARC_OK) {
+            return -1;
+        }
+        int32_t count = 1;
+        for (;;) {
+            const uint64_t next = member.end();
+            if (next == file.size()) {
+                return count;
+            }
+            if (next > file.size() || count == INT32_MAX ||
+                readMember(file, next, false, member) != VARNELT_ARC_OK) {
+                return -1;
+            }
+            ++count;
+        }
+    }
+
+    std::unique_ptr<ArchiveSession> open(const std::string& path) const override {
+        ArchiveFile file;
+        Member member;
+        if (!file.open(path) || findFirstMember(file, member) != VARNELT_ARC_OK) {
+            return nullptr;
+        }
+        return std::make_unique<BgaSession>(storedNameToUtf8(member.names, true),
+                                            member.offset > 0);
+    }
+};
+
+}  // namespace
+
+const Backend& formatBackend() {
+    static const BgaBackend backend;
+    return backend;
+}
+
+}  // namespace varnelt::archiver
