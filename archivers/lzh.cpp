@@ -1,0 +1,455 @@
+// libunlha32: LZH archives. Headers (levels 0 to 3) are walked here, because liblhasa rewrites
+// stored names (every 0x5C byte of a level-0/1 name becomes "/", even the second byte of a
+// Shift-JIS character, and all-capital names are lowered) and cannot tell the end of an
+// archive from a broken header. Entry data is decoded and checked by liblhasa's decoders.
+#include <lhasa.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "backend.h"
+#include "core.h"
+
+namespace varnelt::archiver {
+namespace {
+
+// Windows self-extractors carry icons and dialogs; their stubs exceed liblhasa's 64 KiB search.
+constexpr int64_t kSfxSearchWindow = 1 << 20;
+// Level-1 extended headers are chained one by one; this bounds a malicious chain.
+constexpr size_t kMaxHeaderSize = 1 << 20;
+constexpr size_t kBaseHeaderSize = 22;
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+struct DecoderFree {
+    void operator()(LHADecoder* decoder) const { lha_decoder_free(decoder); }
+};
+
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// CRC-16 with polynomial 0xA001, as LZH uses for data and headers.
+uint16_t crc16(const uint8_t* data, size_t size) {
+    uint16_t crc = 0;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001)
+                            : static_cast<uint16_t>(crc >> 1);
+        }
+    }
+    return crc;
+}
+
+// "-lh?-", "-lz4-", "-lz5-", "-lzs-" or "-pm?-" at offset 2 of a header.
+bool looksLikeHeader(const uint8_t* p) {
+    if (p[2] != '-' || p[6] != '-') {
+        return false;
+    }
+    if (p[3] == 'l' && p[4] == 'h') {
+        return true;
+    }
+    if (p[3] == 'l' && p[4] == 'z') {
+        return p[5] == '4' || p[5] == '5' || p[5] == 's';
+    }
+    return p[3] == 'p' && p[4] == 'm' && p[5] != 's';  // "-pms-" marks a PMarc stub
+}
+
+struct LzhEntry {
+    char method[6] = {};
+    int64_t dataOffset = 0;
+    uint64_t compressedSize = 0;
+    uint64_t originalSize = 0;
+    uint16_t crc = 0;
+    std::string rawName;  // folder part + file name as stored, 0xFF separators turned into "/"
+    bool isDirectory() const { return std::strcmp(method, "-lhd-") == 0; }
+};
+
+enum class Step { Entry, End };
+
+// Walks the headers of one archive, never its data.
+class HeaderWalker {
+public:
+    int32_t open(const std::string& path) {
+        file_.reset(std::fopen(path.c_str(), "rb"));
+        struct stat info {};
+        if (!file_ || fstat(fileno(file_.get()), &info) != 0) {
+            return VARNELT_ARC_ERROR_ARC_FILE_OPEN;
+        }
+        fileSize_ = info.st_size;
+        uint8_t head[kBaseHeaderSize] = {};
+        const size_t got = std::fread(head, 1, sizeof head, file_.get());
+        if (got >= 2 && head[0] == 'M' && head[1] == 'Z') {
+            executable_ = true;
+            return findBehindStub();
+        }
+        // A plain archive starts with its first header; scanning further would take any file
+        // that merely contains an LZH archive for one.
+        if (got < sizeof head || !looksLikeHeader(head)) {
+            return VARNELT_ARC_ERROR_NOT_ARC_FILE;
+        }
+        LzhEntry entry;
+        return readHeaderAt(0, entry);
+    }
+
+    // The next entry's header, or the end of the archive.
+    int32_t next(LzhEntry& entry, Step& step) {
+        if (position_ >= fileSize_) {
+            return VARNELT_ARC_ERROR_EOF;  // the end mark is missing
+        }
+        if (fseeko(file_.get(), position_, SEEK_SET) != 0) {
+            return VARNELT_ARC_ERROR_CANNOT_READ;
+        }
+        const int first = std::fgetc(file_.get());
+        if (first == 0) {
+            step = Step::End;  // whatever follows the end mark is not part of the archive
+            return VARNELT_ARC_OK;
+        }
+        step = Step::Entry;
+        const int32_t rc = readHeaderAt(position_, entry);
+        if (rc == VARNELT_ARC_OK) {
+            position_ = entry.dataOffset + static_cast<int64_t>(entry.compressedSize);
+        }
+        return rc;
+    }
+
+    FILE* file() const { return file_.get(); }
+    // True when the archive sits behind an executable stub.
+    bool behindStub() const { return executable_ && start_ > 0; }
+
+private:
+    int32_t findBehindStub() {
+        const int64_t limit = std::min(fileSize_, kSfxSearchWindow);
+        std::vector<uint8_t> window(static_cast<size_t>(limit));
+        if (fseeko(file_.get(), 0, SEEK_SET) != 0 ||
+            std::fread(window.data(), 1, window.size(), file_.get()) != window.size()) {
+            return VARNELT_ARC_ERROR_CANNOT_READ;
+        }
+        for (size_t at = 0; at + kBaseHeaderSize <= window.size(); ++at) {
+            if (!looksLikeHeader(window.data() + at)) {
+                continue;
+            }
+            // The header must check out and its data must fit in the file: a stub may hold
+            // the bytes of a header by chance.
+            LzhEntry entry;
+            if (readHeaderAt(static_cast<int64_t>(at), entry) == VARNELT_ARC_OK) {
+                return VARNELT_ARC_OK;
+            }
+        }
+        return VARNELT_ARC_ERROR_NOT_ARC_FILE;
+    }
+
+    // Reads bytes [from, to) of the header into header_, which already holds [0, from).
+    bool readMore(int64_t headerStart, size_t to) {
+        if (to > kMaxHeaderSize) {
+            return false;
+        }
+        const size_t from = header_.size();
+        if (to <= from) {
+            return true;
+        }
+        header_.resize(to);
+        return fseeko(file_.get(), headerStart + static_cast<off_t>(from), SEEK_SET) == 0 &&
+               std::fread(header_.data() + from, 1, to - from, file_.get()) == to - from;
+    }
+
+    // Parses the header at offset; on success the walker continues after its data.
+    int32_t readHeaderAt(int64_t offset, LzhEntry& entry) {
+        header_.clear();
+        if (!readMore(offset, kBaseHeaderSize)) {
+            return VARNELT_ARC_ERROR_EOF;
+        }
+        if (!looksLikeHeader(header_.data())) {
+            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        }
+        std::memcpy(entry.method, header_.data() + 2, 5);
+        entry.method[5] = '\0';
+        entry.compressedSize = le32(&header_[7]);
+        entry.originalSize = le32(&header_[11]);
+        int32_t rc = VARNELT_ARC_ERROR_HEADER_BROKEN;
+        switch (header_[20]) {
+            case 0:
+            case 1:
+                rc = parseLevel01(offset, entry);
+                break;
+            case 2:
+                rc = parseLevel23(offset, entry, le16(&header_[0]), 24, 2);
+                break;
+            case 3:
+                if (le16(&header_[0]) == 4 && readMore(offset, 28)) {
+                    rc = parseLevel23(offset, entry, le32(&header_[24]), 28, 4);
+                }
+                break;
+            default:
+                break;
+        }
+        if (rc != VARNELT_ARC_OK) {
+            return rc;
+        }
+        // Some tools separate folders with 0xFF in the file name too. It is no byte of
+        // Shift-JIS or UTF-8, so it can be turned into "/" before the name is decoded.
+        std::replace(entry.rawName.begin(), entry.rawName.end(), '\xFF', '/');
+        if (entry.dataOffset + static_cast<int64_t>(entry.compressedSize) > fileSize_) {
+            return VARNELT_ARC_ERROR_EOF;
+        }
+        start_ = std::min(start_, offset);
+        if (position_ < 0) {
+            position_ = offset;
+        }
+        return VARNELT_ARC_OK;
+    }
+
+    int32_t parseLevel01(int64_t offset, LzhEntry& entry) {
+        const size_t baseSize = header_[0] + 2u;
+        const size_t nameLength = header_[21];
+        const bool level1 = header_[20] == 1;
+        // Name, data CRC and, for level 1, the OS byte and the first extended header's size.
+        const size_t needed = kBaseHeaderSize + nameLength + 2 + (level1 ? 3 : 0);
+        if (baseSize < needed) {
+            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        }
+        if (!readMore(offset, baseSize)) {
+            return VARNELT_ARC_ERROR_EOF;
+        }
+        unsigned sum = 0;
+        for (size_t i = 2; i < baseSize; ++i) {
+            sum += header_[i];
+        }
+        if ((sum & 0xFF) != header_[1]) {
+            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        }
+        entry.crc = le16(&header_[kBaseHeaderSize + nameLength]);
+        std::string name(reinterpret_cast<const char*>(&header_[kBaseHeaderSize]), nameLength);
+        std::string folder;
+        size_t extendedSize = 0;
+        if (level1) {
+            // Extended headers follow the base header, each one's size in the two bytes before it;
+            // the compressed size counts them too.
+            size_t at = baseSize - 2;
+            for (size_t size = le16(&header_[at]); size != 0; size = le16(&header_[at])) {
+                if (size < 3 || !readMore(offset, header_.size() + size)) {
+                    return size < 3 ? VARNELT_ARC_ERROR_HEADER_BROKEN : VARNELT_ARC_ERROR_EOF;
+                }
+                extendedSize += size;
+                at += size;
+            }
+            if (entry.compressedSize < extendedSize) {
+                return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            }
+            entry.compressedSize -= extendedSize;
+            const int32_t rc = readExtended(baseSize - 2, 2, name, folder);
+            if (rc != VARNELT_ARC_OK) {
+                return rc;
+            }
+        }
+        entry.rawName = folder + name;
+        entry.dataOffset = offset + static_cast<int64_t>(header_.size());
+        return VARNELT_ARC_OK;
+    }
+
+    int32_t parseLevel23(int64_t offset, LzhEntry& entry, size_t headerSize, size_t firstExtended,
+                         size_t sizeField) {
+        if (headerSize < firstExtended + sizeField) {
+            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        }
+        if (!readMore(offset, headerSize)) {
+            return headerSize > kMaxHeaderSize ? VARNELT_ARC_ERROR_HEADER_BROKEN
+                                               : VARNELT_ARC_ERROR_EOF;
+        }
+        entry.crc = le16(&header_[21]);
+        std::string name;
+        std::string folder;
+        const int32_t rc = readExtended(firstExtended, sizeField, name, folder);
+        if (rc != VARNELT_ARC_OK) {
+            return rc;
+        }
+        entry.rawName = folder + name;
+        entry.dataOffset = offset + static_cast<int64_t>(headerSize);
+        return VARNELT_ARC_OK;
+    }
+
+    // Walks the extended headers chained from offset `at` of header_: file name (1), folder
+    // name (2) and the header's own CRC (0), which is checked over the header with the field
+    // zeroed.
+    int32_t readExtended(size_t at, size_t sizeField, std::string& name, std::string& folder) {
+        const auto sizeAt = [&](size_t pos) {
+            return sizeField == 4 ? size_t{le32(&header_[pos])} : size_t{le16(&header_[pos])};
+        };
+        std::optional<uint16_t> headerCrc;
+        while (at + sizeField <= header_.size()) {
+            const size_t size = sizeAt(at);
+            if (size == 0) {
+                break;
+            }
+            if (size < sizeField + 1 || size > header_.size() - at - sizeField) {
+                return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            }
+            uint8_t* const body = &header_[at + sizeField];
+            const size_t bodySize = size - sizeField - 1;
+            const char* const text = reinterpret_cast<const char*>(body + 1);
+            switch (body[0]) {
+                case 0x00:
+                    if (bodySize < 2) {
+                        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+                    }
+                    headerCrc = le16(body + 1);
+                    body[1] = body[2] = 0;
+                    break;
+                case 0x01:
+                    name.assign(text, bodySize);
+                    break;
+                case 0x02:
+                    // Each folder ends in 0xFF, though some tools leave out the last one.
+                    folder.assign(text, bodySize);
+                    if (!folder.empty() && folder.back() != '\xFF' && folder.back() != '/') {
+                        folder.push_back('\xFF');
+                    }
+                    break;
+                default:
+                    break;
+            }
+            at += size;
+        }
+        if (headerCrc && crc16(header_.data(), header_.size()) != *headerCrc) {
+            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        }
+        return VARNELT_ARC_OK;
+    }
+
+    FilePtr file_;
+    int64_t fileSize_ = 0;
+    bool executable_ = false;
+    int64_t start_ = std::numeric_limits<int64_t>::max();
+    int64_t position_ = -1;
+    std::vector<uint8_t> header_;
+};
+
+// Feeds an entry's compressed bytes to a liblhasa decoder.
+struct CompressedSource {
+    FILE* file;
+    uint64_t remaining;
+};
+
+size_t readCompressed(void* buffer, size_t size, void* user) {
+    auto* source = static_cast<CompressedSource*>(user);
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, source->remaining));
+    const size_t got = std::fread(buffer, 1, wanted, source->file);
+    source->remaining -= got;
+    return got;
+}
+
+int32_t verifyData(FILE* file, const LzhEntry& entry, std::vector<uint8_t>& buffer) {
+    char method[6];
+    std::memcpy(method, entry.method, sizeof method);
+    LHADecoderType* const type = lha_decoder_for_name(method);
+    if (type == nullptr) {
+        return VARNELT_ARC_ERROR_METHOD;
+    }
+    if (fseeko(file, entry.dataOffset, SEEK_SET) != 0) {
+        return VARNELT_ARC_ERROR_CANNOT_READ;
+    }
+    CompressedSource source{file, entry.compressedSize};
+    const std::unique_ptr<LHADecoder, DecoderFree> decoder(
+        lha_decoder_new(type, &readCompressed, &source, static_cast<size_t>(entry.originalSize)));
+    if (!decoder) {
+        return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+    }
+    while (lha_decoder_read(decoder.get(), buffer.data(), buffer.size()) > 0) {
+    }
+    if (lha_decoder_get_length(decoder.get()) != entry.originalSize ||
+        lha_decoder_get_crc(decoder.get()) != entry.crc) {
+        return VARNELT_ARC_ERROR_FILE_CRC;
+    }
+    return VARNELT_ARC_OK;
+}
+
+class LzhSession : public ArchiveSession {
+public:
+    LzhSession(std::string firstName, bool sfx) : firstName_(std::move(firstName)), sfx_(sfx) {}
+    std::optional<std::string> firstEntryName() override { return firstName_; }
+    int32_t sfxState() override { return sfx_ ? VARNELT_SFX_EXECUTABLE : 0; }
+
+private:
+    std::string firstName_;
+    bool sfx_;
+};
+
+class LzhBackend : public Backend {
+public:
+    int32_t test(const std::string& path) const override {
+        HeaderWalker walker;
+        int32_t rc = walker.open(path);
+        std::vector<uint8_t> buffer(64 * 1024);
+        for (size_t entries = 0; rc == VARNELT_ARC_OK; ++entries) {
+            LzhEntry entry;
+            Step step = Step::End;
+            rc = walker.next(entry, step);
+            if (rc != VARNELT_ARC_OK) {
+                break;
+            }
+            if (step == Step::End) {
+                return entries == 0 ? VARNELT_ARC_ERROR_NOT_ARC_FILE : VARNELT_ARC_OK;
+            }
+            if (!entry.isDirectory()) {
+                rc = verifyData(walker.file(), entry, buffer);
+            }
+        }
+        return rc;
+    }
+
+    int32_t countEntries(const std::string& path) const override {
+        HeaderWalker walker;
+        if (walker.open(path) != VARNELT_ARC_OK) {
+            return -1;
+        }
+        for (int32_t entries = 0;; ++entries) {
+            LzhEntry entry;
+            Step step = Step::End;
+            if (walker.next(entry, step) != VARNELT_ARC_OK) {
+                return -1;
+            }
+            if (step == Step::End) {
+                return entries == 0 ? -1 : entries;
+            }
+            if (entries == std::numeric_limits<int32_t>::max()) {
+                return -1;
+            }
+        }
+    }
+
+    std::unique_ptr<ArchiveSession> open(const std::string& path) const override {
+        HeaderWalker walker;
+        LzhEntry entry;
+        Step step = Step::End;
+        if (walker.open(path) != VARNELT_ARC_OK || walker.next(entry, step) != VARNELT_ARC_OK ||
+            step != Step::Entry) {
+            return nullptr;
+        }
+        return std::make_unique<LzhSession>(storedNameToUtf8(entry.rawName, true),
+                                            walker.behindStub());
+    }
+};
+
+}  // namespace
+
+const Backend& formatBackend() {
+    static const LzhBackend backend;
+    return backend;
+}
+
+}  // namespace varnelt::archiver
