@@ -1,0 +1,136 @@
+#include "targets/target_list_model.h"
+
+#include <algorithm>
+
+namespace varnelt {
+
+TargetListModel::TargetListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int TargetListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : size();
+}
+
+int TargetListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TargetListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= size()) {
+        return {};
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return index.column() == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                            : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
+        return {};
+    }
+    const TargetRow& target = row(index.row());
+    switch (index.column()) {
+    case NameColumn:
+        return target.name;
+    case FolderColumn:
+        return target.folder;
+    case SizeColumn:
+        return target.sizeText();
+    case ModifiedColumn:
+        return target.modified;
+    case VerdictColumn:
+        return target.verdict;
+    default:
+        return {};
+    }
+}
+
+QVariant TargetListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    static const char* const kHeaders[ColumnCount] = {"ファイル名", "フォルダ名", "サイズ", "更新日時",
+                                                      "検査結果"};
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        return QString::fromUtf8(kHeaders[section]);
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return section == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                     : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+void TargetListModel::append(std::vector<TargetRow>&& rows) {
+    if (rows.empty()) {
+        return;
+    }
+    beginInsertRows({}, size(), size() + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+    rows.clear();
+}
+
+void TargetListModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    endResetModel();
+}
+
+void TargetListModel::setVerdict(int index, const QString& verdict) {
+    rows_[static_cast<size_t>(index)].verdict = verdict;
+    const QModelIndex cell = this->index(index, VerdictColumn);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+void TargetListModel::removeRowSet(std::vector<int> indexes) {
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    if (indexes.empty()) {
+        return;
+    }
+    // One pass that keeps what is not removed: scattered removals stay linear.
+    beginResetModel();
+    size_t next = 0;
+    size_t kept = 0;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (next < indexes.size() && static_cast<size_t>(indexes[next]) == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i) {
+            rows_[kept] = std::move(rows_[i]);
+        }
+        ++kept;
+    }
+    rows_.resize(kept);
+    endResetModel();
+}
+
+void TargetListModel::sortBy(int column, Qt::SortOrder order) {
+    const auto key = [column](const TargetRow& row) -> const QString& {
+        switch (column) {
+        case FolderColumn:
+            return row.folder;
+        case ModifiedColumn:
+            return row.modified;
+        case VerdictColumn:
+            return row.verdict;
+        default:
+            return row.name;
+        }
+    };
+    const auto less = [&](const TargetRow& a, const TargetRow& b) {
+        if (column == SizeColumn) {
+            return a.size < b.size;
+        }
+        return QString::compare(key(a), key(b), Qt::CaseInsensitive) < 0;
+    };
+    emit layoutAboutToBeChanged();
+    if (order == Qt::AscendingOrder) {
+        std::stable_sort(rows_.begin(), rows_.end(), less);
+    } else {
+        std::stable_sort(rows_.begin(), rows_.end(), [&](const TargetRow& a, const TargetRow& b) { return less(b, a); });
+    }
+    emit layoutChanged();
+}
+
+}  // namespace varnelt

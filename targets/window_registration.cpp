@@ -1,0 +1,108 @@
+// Registration from the window: the picker buttons, drops on the list, and paths handed over
+// at start-up.
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QTableView>
+
+#include "targets/registrar.h"
+#include "targets/target_list_model.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+namespace varnelt {
+
+namespace {
+
+// Rows reach the list and the window repaints at most this often during a registration.
+constexpr qint64 kPumpIntervalMs = 30;
+
+}  // namespace
+
+void MainWindow::flushPendingRows() { model_->append(std::move(pendingRows_)); }
+
+void MainWindow::pump() {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - lastPump_ < kPumpIntervalMs) {
+        return;
+    }
+    lastPump_ = now;
+    lvwList->setVisible(!mnuOptionFastMode->isChecked());
+    flushPendingRows();
+    QCoreApplication::processEvents();
+}
+
+Registrar MainWindow::makeRegistrar() {
+    return Registrar({
+        .addRow = [this](TargetRow&& row) { pendingRows_.push_back(std::move(row)); },
+        .filter = [this] { return currentFilter(); },
+        .stopRequested = [this] { return stopRequested_; },
+        .pump = [this] { pump(); },
+        .reportError = [this](const RuntimeError& error) { ShowRuntimeError(error); },
+    });
+}
+
+void MainWindow::registerWith(const std::function<void()>& work) {
+    lastPump_ = 0;  // the first file already lets the window answer
+    work();
+    flushPendingRows();
+}
+
+void MainWindow::RegisterPaths(const QStringList& paths) {
+    Registrar registrar = makeRegistrar();
+    registerWith([&] {
+        for (const QString& path : paths) {
+            if (const MaybeError error = registrar.AddPath(path, chkSubFolderAdd->isChecked())) {
+                flushPendingRows();
+                ShowRuntimeError(*error);
+                return;  // the remaining paths are skipped
+            }
+        }
+    });
+}
+
+void MainWindow::AddFolder(const QString& folder) {
+    Registrar registrar = makeRegistrar();
+    registerWith([&] { registrar.AddFolder(folder, chkSubFolderAdd->isChecked()); });
+}
+
+void MainWindow::AddFile(const QString& path) {
+    RegisterPaths({path});
+}
+
+void MainWindow::cmdSelect_Click(int index) {
+    if (index == 0) {
+        const QString path =
+            dialogs_.openFile(this, QStringLiteral("ファイルを開く"), QStringLiteral("全ファイル (*)"));
+        if (!path.isEmpty()) {
+            EnterBusyState();
+            AddFile(path);
+            LeaveBusyState();
+        }
+    } else if (index == 1) {
+        const QString folder = dialogs_.chooseFolder(this, QStringLiteral("検査するフォルダを選択して下さい。"));
+        if (!folder.isEmpty()) {
+            EnterBusyState();
+            AddFolder(folder);
+            LeaveBusyState();
+        }
+    } else {
+        const QString folder =
+            dialogs_.chooseFolder(this, QStringLiteral("異常書庫ファイルの移動先のフォルダを選択して下さい。"));
+        if (!folder.isEmpty()) {
+            txtBadMove->setText(folder.endsWith(u'/') ? folder : folder + u'/');
+        }
+    }
+    RefreshFormState();
+}
+
+void MainWindow::lvwList_DragDrop(const QStringList& paths) {
+    EnterBusyState();
+    RegisterPaths(paths);
+    LeaveBusyState();
+    RefreshFormState();
+}
+
+}  // namespace varnelt

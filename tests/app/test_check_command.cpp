@@ -1,0 +1,180 @@
+// varnelt-check as a script runs it: exit codes, records, order and odd names.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include "tests/support/archive_makers.h"
+#include "tests/support/scratch.h"
+
+namespace varnelt {
+namespace {
+
+using test::ScratchDir;
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runCheck(const QStringList& arguments) {
+    QProcess process;
+    process.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + QStringLiteral("/varnelt-check"),
+                  arguments);
+    process.waitForFinished(120000);
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// The records of a log, each as its five fields, quotes undoubled.
+QList<QStringList> parseLog(const QByteArray& log) {
+    QList<QStringList> records;
+    QStringList fields;
+    QString field;
+    const QString text = QString::fromUtf8(log);
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            fields << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            fields << field;
+            records << fields;
+            fields.clear();
+            field.clear();
+            ++i;
+        } else {
+            ADD_FAILURE() << "text outside quotes at " << i;
+        }
+    }
+    EXPECT_TRUE(fields.isEmpty() && field.isEmpty()) << "the last record must end in CR LF";
+    return records;
+}
+
+class CheckCommand : public ::testing::Test {
+protected:
+    QString archive(const QString& name, int seed = 1) {
+        const QString path = scratch_.path(name);
+        EXPECT_TRUE(test::makeZip(path, {{QStringLiteral("a.txt"), test::sampleContent(20000, seed)}}));
+        return path;
+    }
+    ScratchDir scratch_;
+};
+
+TEST_F(CheckCommand, AllGoodExitsZeroAndLogsEveryFile) {
+    archive(QStringLiteral("a.zip"));
+    archive(QStringLiteral("b.zip"));
+    const Run run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip"), scratch_.root()});
+    EXPECT_EQ(run.status, 0) << run.err.constData();
+    const auto records = parseLog(run.out);
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[0], (QStringList{"ファイル名", "フォルダ名", "サイズ", "更新日時", "検査結果"}));
+    EXPECT_EQ(records[1][0], QStringLiteral("a.zip"));
+    EXPECT_EQ(records[1][1], scratch_.root());
+    EXPECT_EQ(records[1][2], QString::number(QFileInfo(scratch_.path(QStringLiteral("a.zip"))).size()));
+    EXPECT_EQ(records[1][4], QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    EXPECT_TRUE(run.err.contains("good 2, bad 0, missing 0, total 2")) << run.err.constData();
+}
+
+TEST_F(CheckCommand, BadFileExitsOne) {
+    archive(QStringLiteral("a.zip"));
+    test::writeFile(scratch_.path(QStringLiteral("b.zip")), "not an archive");
+    const Run run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip,lzh"), scratch_.root()});
+    EXPECT_EQ(run.status, 1);
+    const auto records = parseLog(run.out);
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[2][4], QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
+}
+
+TEST_F(CheckCommand, RulesCountAndFilterOptions) {
+    QDir().mkpath(scratch_.path(QStringLiteral("sub")));
+    const QString two = scratch_.path(QStringLiteral("sub/two.zip"));
+    ASSERT_TRUE(test::makeZip(two, {{QStringLiteral("a.txt"), "a"}, {QStringLiteral("b.txt"), "b"}}));
+    test::writeFile(scratch_.path(QStringLiteral("skip.txt")), "text");
+    const Run flat = runCheck({QStringLiteral("--filter"), QStringLiteral("auto"), scratch_.root()});
+    EXPECT_EQ(parseLog(flat.out).size(), 1) << "the text file is filtered out, the subfolder not walked";
+    const Run deep = runCheck({QStringLiteral("-r"), QStringLiteral("--filter"), QStringLiteral("zip"),
+                               QStringLiteral("--rules"), QStringLiteral("broken,count"), scratch_.root()});
+    EXPECT_EQ(deep.status, 1);
+    const auto records = parseLog(deep.out);
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1][4], QStringLiteral("2つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
+    const Run three = runCheck({QStringLiteral("--rules"), QStringLiteral("count"), QStringLiteral("--count"),
+                                QStringLiteral("3"), two});
+    EXPECT_EQ(three.status, 0);
+}
+
+TEST_F(CheckCommand, RecordsStayInRegistrationOrderWithJobs) {
+    for (int i = 0; i < 40; ++i) {
+        archive(QStringLiteral("f%1.zip").arg(i, 2, 10, QLatin1Char('0')), i);
+    }
+    test::writeFile(scratch_.path(QStringLiteral("f07.zip")), "damaged");
+    const Run one = runCheck({QStringLiteral("--jobs"), QStringLiteral("1"), scratch_.root()});
+    const Run four = runCheck({QStringLiteral("--jobs"), QStringLiteral("4"), scratch_.root()});
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(four.status, 1);
+    EXPECT_EQ(one.out, four.out);
+    const auto records = parseLog(four.out);
+    ASSERT_EQ(records.size(), 41);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(records[i + 1][0], QStringLiteral("f%1.zip").arg(i, 2, 10, QLatin1Char('0')));
+    }
+}
+
+TEST_F(CheckCommand, OddNamesStayWholeInTheirFields) {
+    const QString name = QStringLiteral("say \"hi\" 日本語\nnext.zip");
+    archive(name);
+    const QString logFile = scratch_.path(QStringLiteral("out.log"));
+    const Run run = runCheck({QStringLiteral("--log"), logFile, scratch_.path(name)});
+    EXPECT_EQ(run.status, 0) << run.err.constData();
+    EXPECT_TRUE(run.out.isEmpty());
+    const auto records = parseLog(test::readFile(logFile));
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1][0], name);
+}
+
+TEST_F(CheckCommand, BadUsageAndErrorsExitTwo) {
+    archive(QStringLiteral("a.zip"));
+    const QString path = scratch_.root();
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{"--count", "1", path}, QStringList{"--count", "1000000", path},
+          QStringList{"--count", "x", path}, QStringList{"--formats", "arj", path},
+          QStringList{"--formats", "yz1", path}, QStringList{"--rules", "bogus", path},
+          QStringList{"--filter", "[zip", path}, QStringList{"--jobs", "0", path},
+          QStringList{"--unknown", path}}) {
+        const Run run = runCheck(arguments);
+        EXPECT_EQ(run.status, 2) << arguments.join(u' ').toStdString();
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+    const Run missing = runCheck({scratch_.path(QStringLiteral("nothing.zip"))});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(missing.err.contains("nothing.zip")) << missing.err.constData();
+    const Run full = runCheck({QStringLiteral("--log"), QStringLiteral("/dev/full"), path});
+    EXPECT_EQ(full.status, 2);
+}
+
+TEST_F(CheckCommand, HelpAndVersion) {
+    const Run help = runCheck({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"--formats", "--rules", "--count", "--filter", "--jobs", "--log", "-r", "Exit status"}) {
+        EXPECT_TRUE(help.out.contains(word)) << word;
+    }
+    const Run version = runCheck({QStringLiteral("--version")});
+    EXPECT_EQ(version.out.trimmed(), QByteArray("varnelt-check 1.00.0"));
+}
+
+}  // namespace
+}  // namespace varnelt

@@ -1,0 +1,298 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+
+#include "checkers/archiver_set.h"
+#include "checkers/verdicts.h"
+#include "targets/target_list_model.h"
+#include "ui/dialogs.h"
+#include "ui/twips.h"
+
+namespace varnelt {
+
+namespace {
+
+template <typename Widget>
+Widget* place(QWidget* parent, const char* name, const QRect& twipsRect, const QString& text = {}) {
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(FromTwips(twipsRect));
+    if constexpr (requires { widget->setText(text); }) {
+        if (!text.isEmpty()) {
+            widget->setText(text);
+        }
+    }
+    return widget;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const QString& title, const QRect& twipsRect) {
+    auto* box = place<QGroupBox>(parent, name, twipsRect);
+    box->setTitle(title);
+    return box;
+}
+
+QAction* menuItem(QMenu* menu, const char* name, const QString& text) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+// The format boxes in their places: two columns inside their frame.
+struct FormatBoxPlace {
+    ArchiveFormat format;
+    const char* name;
+    int left;
+    int top;
+};
+constexpr FormatBoxPlace kFormatBoxes[] = {
+    {ArchiveFormat::LZH, "chkExtLHA", 120, 240},     {ArchiveFormat::CAB, "chkExtCAB", 120, 480},
+    {ArchiveFormat::RAR, "chkExtRAR", 120, 720},     {ArchiveFormat::GCA, "chkExtGCA", 120, 960},
+    {ArchiveFormat::BGA, "chkExtBGA", 120, 1200},    {ArchiveFormat::ZIP, "chkExtZIP", 2880, 240},
+    {ArchiveFormat::SevenZip, "chkExt7z", 2880, 480}, {ArchiveFormat::TAR, "chkExtTAR", 2880, 720},
+    {ArchiveFormat::YZ1, "chkExtYZ1", 2880, 960},
+};
+
+}  // namespace
+
+MainWindow::MainWindow(Dialogs& dialogs, ArchiverSet& archivers, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), archivers_(archivers), model_(new TargetListModel(this)) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Varnelt"));
+    // The design positions assume a 9-point Japanese user-interface font.
+    QFont font(QStringLiteral("IPAPGothic"));
+    font.setPixelSize(12);
+    setFont(font);
+    buildControls();
+    buildMenus();
+    connectHandlers();
+    client->setMinimumSize(FromTwips(QSize(kMinimumClientWidth, kMinimumClientHeight)));
+    resize(FromTwips(QSize(kMinimumClientWidth, kMinimumClientHeight)) +
+           QSize(0, menuBar()->sizeHint().height()));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    // An etched line under the menu bar.
+    auto* etch = new QFrame(client);
+    etch->setObjectName(QStringLiteral("etchedLine"));
+    etch->setFrameShape(QFrame::HLine);
+    etch->setFrameShadow(QFrame::Sunken);
+    etch->setGeometry(0, 0, 10000, 2);
+
+    fraAllSetting = place<QWidget>(client, "fraAllSetting", {0, 120, 10695, 5535});
+    fraCheckedArchiver = frame(fraAllSetting, "fraCheckedArchiver", QStringLiteral("検査対象書庫ファイル"),
+                               {120, 0, 5655, 1575});
+    fraIzyoTeigi = frame(fraAllSetting, "fraIzyoTeigi", QStringLiteral("異常書庫ファイルの定義"),
+                         {5880, 0, 4695, 1575});
+    fraExtFilter = frame(fraAllSetting, "fraExtFilter", QStringLiteral("検査対象拡張子フィルタ"),
+                         {120, 1680, 5655, 975});
+    fraIzyoSyori = frame(fraAllSetting, "fraIzyoSyori", QStringLiteral("異常書庫ファイルに対しての処理"),
+                         {5880, 1680, 4695, 975});
+
+    // The captions are padded so that they line up in a fixed-pitch font.
+    QFont fixed(QStringLiteral("IPAGothic"));
+    fixed.setPixelSize(12);
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    for (const FormatBoxPlace& box : kFormatBoxes) {
+        QCheckBox* check = place<QCheckBox>(fraCheckedArchiver, box.name, {box.left, box.top, 2655, 255});
+        check->setFont(fixed);
+        chkExt[static_cast<size_t>(box.format)] = check;
+    }
+
+    chkBadFile = place<QCheckBox>(fraIzyoTeigi, "chkBadFile", {120, 240, 3615, 255}, kBadFileCaption);
+    chkBadNoExt = place<QCheckBox>(fraIzyoTeigi, "chkBadNoExt", {120, 480, 2895, 255}, kBadNoExtCaption);
+    chkBadNoFileSum = place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileSum", {120, 720, 375, 255}, kBadNoFileSumCaption);
+    txtBadNoFileSum = place<QLineEdit>(fraIzyoTeigi, "txtBadNoFileSum", {360, 720, 640, 270}, QStringLiteral("2"));
+    txtBadNoFileSum->setMaxLength(6);
+    txtBadNoFileSum->setToolTip(QStringLiteral("2～999999までの値を入力して下さい"));
+    Label2 = place<QLabel>(fraIzyoTeigi, "Label2", {1110, 750, 2775, 255},
+                           QStringLiteral("つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
+    chkBadNoFileName =
+        place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileName", {360, 960, 4095, 255}, kBadNoFileNameCaption);
+    chkBadNoPassword =
+        place<QCheckBox>(fraIzyoTeigi, "chkBadNoPassword", {120, 1200, 4335, 255}, kBadNoPasswordCaption);
+    chkBadFile->setChecked(true);
+    txtBadNoFileSum->setEnabled(false);
+    chkBadNoFileName->setEnabled(false);
+
+    optFilterOff = place<QRadioButton>(fraExtFilter, "optFilterOff", {120, 240, 1095, 255}, QStringLiteral("使わない"));
+    optFilterOnManual = place<QRadioButton>(fraExtFilter, "optFilterOnManual", {1320, 240, 1575, 255},
+                                            QStringLiteral("使う(手動追加)"));
+    optFilterOnAuto = place<QRadioButton>(fraExtFilter, "optFilterOnAuto", {3000, 240, 1575, 255},
+                                          QStringLiteral("使う（自動追加）"));
+    optFilterOff->setChecked(true);
+    txtFilterExt = place<QLineEdit>(fraExtFilter, "txtFilterExt", {120, 600, 5415, 270});
+    txtFilterExt->setToolTip(QStringLiteral(";(ｾﾐｺﾛﾝ)区切りで複数の拡張子が指定可能(例 exe;lzh)"));
+    txtFilterExt->setEnabled(false);
+
+    optActionNothing = place<QRadioButton>(fraIzyoSyori, "optActionNothing", {120, 240, 1095, 255},
+                                           QStringLiteral("何もしない"));
+    optActionDeleteInBox = place<QRadioButton>(fraIzyoSyori, "optActionDeleteInBox", {1320, 240, 1575, 255},
+                                               QStringLiteral("ごみ箱へ捨てる"));
+    optActionDelete = place<QRadioButton>(fraIzyoSyori, "optActionDelete", {3000, 240, 1455, 255},
+                                          QStringLiteral("直接削除する"));
+    optActionMove = place<QRadioButton>(fraIzyoSyori, "optActionMove", {120, 600, 1095, 255}, QStringLiteral("移動する"));
+    optActionNothing->setChecked(true);
+    txtBadMove = place<QLineEdit>(fraIzyoSyori, "txtBadMove", {1320, 600, 2895, 270});
+    txtBadMove->setReadOnly(true);
+    txtBadMove->setToolTip(QStringLiteral("フォルダをここへドラッグ＆ドロップで登録が可能です"));
+    txtBadMove->setAcceptDrops(true);
+    cmdSelect[2] = place<QPushButton>(fraIzyoSyori, "cmdSelect_2", {4200, 600, 375, 300});
+    cmdSelect[2]->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    cmdSelect[2]->setToolTip(QStringLiteral("フォルダ選択"));
+
+    lvwList = place<QTableView>(fraAllSetting, "lvwList", {120, 2760, 10455, 2295});
+    lvwList->setModel(model_);
+    lvwList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvwList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvwList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvwList->setShowGrid(false);
+    lvwList->setWordWrap(false);
+    lvwList->verticalHeader()->hide();
+    lvwList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvwList->verticalHeader()->setDefaultSectionSize(lvwList->fontMetrics().height() + 4);
+    lvwList->horizontalHeader()->setSectionsClickable(true);
+    lvwList->horizontalHeader()->setHighlightSections(false);
+    lvwList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const int columnTwips[] = {2000, 2500, 1100, 1700, 2700};
+    for (int column = 0; column < TargetListModel::ColumnCount; ++column) {
+        lvwList->setColumnWidth(column, columnTwips[column] / kTwipsPerPixel);
+    }
+    lvwList->setAcceptDrops(true);
+    lvwList->viewport()->setAcceptDrops(true);
+
+    cmdLogClear[0] = place<QPushButton>(fraAllSetting, "cmdLogClear_0", {120, 5160, 975, 375}, QStringLiteral("全クリア"));
+    cmdLogClear[1] = place<QPushButton>(fraAllSetting, "cmdLogClear_1", {1095, 5160, 975, 375}, QStringLiteral("クリア"));
+    cmdSelect[0] = place<QPushButton>(fraAllSetting, "cmdSelect_0", {2175, 5160, 1695, 375},
+                                      QStringLiteral("検査ファイル登録"));
+    cmdSelect[0]->setToolTip(QStringLiteral("ファイル選択"));
+    cmdSelect[1] = place<QPushButton>(fraAllSetting, "cmdSelect_1", {3870, 5160, 1695, 375},
+                                      QStringLiteral("検査フォルダ登録"));
+    cmdSelect[1]->setToolTip(QStringLiteral("フォルダ選択"));
+    chkSubFolderAdd = place<QCheckBox>(fraAllSetting, "chkSubFolderAdd", {5685, 5160, 2775, 345},
+                                       QStringLiteral("サブフォルダも検査対象とする"));
+
+    cmdStart = place<QPushButton>(client, "cmdStart", {8625, 5280, 975, 375}, QStringLiteral("実行(&S)"));
+    cmdStop = place<QPushButton>(client, "cmdStop", {9600, 5280, 975, 375}, QStringLiteral("停止(&S)"));
+    cmdStart->setEnabled(false);
+    cmdStop->setEnabled(false);
+    prgCount = place<QProgressBar>(client, "prgCount", {0, 5760, 10695, 135});
+    prgCount->setTextVisible(false);
+    prgCount->setRange(0, 1);
+    prgCount->setValue(0);
+
+    auto* statusBar = place<QStatusBar>(client, "sbrCount", {0, 5910, 10695, 300});
+    sbrCount = statusBar;
+    const char* const panelKeys[] = {"S_Good", "S_Bad", "S_Total", "S_Time"};
+    const QString panelTexts[] = {QStringLiteral("正常書庫 0"), QStringLiteral("異常書庫 0"),
+                                  QStringLiteral("検査総数 0"), QStringLiteral("検査時間 00:00:00")};
+    for (size_t i = 0; i < statusPanels.size(); ++i) {
+        auto* panel = new QLabel(panelTexts[i], statusBar);
+        panel->setObjectName(QLatin1String(panelKeys[i]));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(FromTwips(2000));
+        statusBar->addWidget(panel, i == 3 ? 1 : 0);
+        statusPanels[i] = panel;
+    }
+
+    tmrTimer = new QTimer(this);
+    tmrTimer->setObjectName(QStringLiteral("tmrTimer"));
+}
+
+void MainWindow::buildMenus() {
+    mnuFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileLogSave = menuItem(mnuFile, "mnuFileLogSave", QStringLiteral("名前をつけてログの保存(&A)"));
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileLine"));
+    mnuFileEnd = menuItem(mnuFile, "mnuFileEnd", QStringLiteral("終了(&X)"));
+
+    mnuView = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewDLL = menuItem(mnuView, "mnuViewDLL", QStringLiteral("DLLを最新の状態に更新する(&D)"));
+
+    mnuOption = menuBar()->addMenu(QStringLiteral("オプション(&O)"));
+    mnuOption->setObjectName(QStringLiteral("mnuOption"));
+    mnuOptionFastMode = menuItem(mnuOption, "mnuOptionFastMode", QStringLiteral("処理中はログを非表示にする(高速化)"));
+    mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine1"));
+    mnuOptionFormTop = menuItem(mnuOption, "mnuOptionFormTop", QStringLiteral("最前面に表示する(&T)"));
+    mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine2"));
+    mnuOptionSettingHidden = menuItem(mnuOption, "mnuOptionSettingHidden", QStringLiteral("設定を非表示にする(&H)"));
+    mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine3"));
+    mnuOptionIniDefault = menuItem(mnuOption, "mnuOptionIniDefault", QStringLiteral("設定を初期化する(&D)"));
+    for (QAction* item : {mnuOptionFastMode, mnuOptionFormTop, mnuOptionSettingHidden}) {
+        item->setCheckable(true);
+    }
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpHelp = menuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("ヘルプ(&H)"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuHelpHelp->setShortcutContext(Qt::ApplicationShortcut);
+    mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuHelpLine"));
+    mnuHelpAbout = menuItem(mnuHelp, "mnuHelpAbout", QStringLiteral("バージョン情報(&A)"));
+}
+
+void MainWindow::layoutClient(int width, int height) {
+    // Twips throughout, as the design positions are given.
+    const int w = width * kTwipsPerPixel;
+    const int h = height * kTwipsPerPixel;
+    const QRect settings = ToTwips(fraAllSetting->geometry());
+    fraAllSetting->setGeometry(FromTwips(QRect(settings.left(), settings.top(), w, h - 675)));
+    const QRect list = ToTwips(lvwList->geometry());
+    const int frameWidth = w;
+    const int frameHeight = h - 675;
+    const QRect newList(list.left(), list.top(), frameWidth - 2 * list.left(), frameHeight - (list.top() + 480));
+    lvwList->setGeometry(FromTwips(newList));
+    const int rowTop = newList.top() + newList.height() + 105;
+    for (QWidget* widget : std::initializer_list<QWidget*>{cmdLogClear[0], cmdLogClear[1], cmdSelect[0], cmdSelect[1],
+                                                           chkSubFolderAdd}) {
+        const QRect place = ToTwips(widget->geometry());
+        widget->setGeometry(FromTwips(QRect(place.left(), rowTop, place.width(), place.height())));
+    }
+    const QRect start = ToTwips(cmdStart->geometry());
+    const QRect startPlace(frameWidth - (list.left() + 2 * start.width()), settings.top() + rowTop, start.width(),
+                           start.height());
+    cmdStart->setGeometry(FromTwips(startPlace));
+    const QRect stop = ToTwips(cmdStop->geometry());
+    cmdStop->setGeometry(FromTwips(
+        QRect(frameWidth - (list.left() + stop.width()), startPlace.top(), stop.width(), stop.height())));
+    const QRect progress = ToTwips(prgCount->geometry());
+    prgCount->setGeometry(FromTwips(QRect(progress.left(), startPlace.top() + startPlace.height() + 105,
+                                          frameWidth - 2 * progress.left(), progress.height())));
+    const QRect status = ToTwips(sbrCount->geometry());
+    sbrCount->setGeometry(FromTwips(QRect(0, h - status.height(), w, status.height())));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A running check, registration or save cannot be walked away from.
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+}  // namespace varnelt

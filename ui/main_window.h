@@ -1,0 +1,153 @@
+// The main window: every control a run reads, the target list and the run controls. Controls
+// carry their names as objectName, so tests and readers find them by it.
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "app/runtime_error.h"
+#include "checkers/archive_format.h"
+#include "checkers/check_rules.h"
+#include "targets/form_state.h"
+#include "targets/registrar.h"
+#include "targets/target_row.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class QTimer;
+
+namespace varnelt {
+
+class ArchiverSet;
+class Dialogs;
+class TargetListModel;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Dialogs& dialogs, ArchiverSet& archivers, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    TargetListModel& targets() { return *model_; }
+    bool busy() const { return busy_; }
+
+    // Library detection: captions and enabled state of the nine format boxes.
+    void DetectArchivers();
+    // Rebuilds the automatic extension list, decides whether Start may be pressed and shows
+    // the row total.
+    void RefreshFormState();
+    void EnterBusyState();
+    void LeaveBusyState();
+    void ShowRuntimeError(const RuntimeError& error);
+
+    // Registration of a list of paths by the path dispatch rule; the first path that does not
+    // exist is reported and ends the list.
+    void RegisterPaths(const QStringList& paths);
+    void AddFolder(const QString& folder);
+    void AddFile(const QString& path);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectHandlers();
+    void layoutClient(int width, int height);
+
+    // Event procedures.
+    void cmdSelect_Click(int index);
+    void cmdLogClear_Click(int index);
+    void cmdStop_Click();
+    void lvwList_ColumnClick(int column);
+    void lvwList_DragDrop(const QStringList& paths);
+    void optFilter_Click();
+    void chkBadNoFileSum_Click();
+    void txtBadNoFileSum_Change();
+    bool txtBadNoFileSum_KeyPress(const QString& typed);
+    void txtBadMove_Delete();
+    void txtBadMove_DragDrop(const QStringList& paths);
+    void mnuViewDLL_Click();
+
+    // Registration helpers.
+    Registrar makeRegistrar();
+    void registerWith(const std::function<void()>& work);
+    void flushPendingRows();
+    void pump();
+    FormInputs formInputs() const;
+    std::optional<ExtensionFilter> currentFilter() const;
+
+    Dialogs& dialogs_;
+    ArchiverSet& archivers_;
+    TargetListModel* model_ = nullptr;
+
+    bool busy_ = false;
+    bool stopRequested_ = false;
+    bool sortDescending_ = true;  // each header click flips it before sorting
+    std::vector<TargetRow> pendingRows_;
+    qint64 lastPump_ = 0;
+
+    // Controls, named as the objectName they carry.
+    QWidget* client = nullptr;
+    QWidget* fraAllSetting = nullptr;
+    QGroupBox* fraCheckedArchiver = nullptr;
+    QGroupBox* fraIzyoTeigi = nullptr;
+    QGroupBox* fraExtFilter = nullptr;
+    QGroupBox* fraIzyoSyori = nullptr;
+    std::array<QCheckBox*, kFormatCount> chkExt{};
+    QCheckBox* chkBadFile = nullptr;
+    QCheckBox* chkBadNoExt = nullptr;
+    QCheckBox* chkBadNoFileSum = nullptr;
+    QLineEdit* txtBadNoFileSum = nullptr;
+    QLabel* Label2 = nullptr;
+    QCheckBox* chkBadNoFileName = nullptr;
+    QCheckBox* chkBadNoPassword = nullptr;
+    QRadioButton* optFilterOff = nullptr;
+    QRadioButton* optFilterOnManual = nullptr;
+    QRadioButton* optFilterOnAuto = nullptr;
+    QLineEdit* txtFilterExt = nullptr;
+    QRadioButton* optActionNothing = nullptr;
+    QRadioButton* optActionMove = nullptr;
+    QRadioButton* optActionDeleteInBox = nullptr;
+    QRadioButton* optActionDelete = nullptr;
+    QLineEdit* txtBadMove = nullptr;
+    std::array<QPushButton*, 3> cmdSelect{};
+    std::array<QPushButton*, 2> cmdLogClear{};
+    QCheckBox* chkSubFolderAdd = nullptr;
+    QTableView* lvwList = nullptr;
+    QPushButton* cmdStart = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QProgressBar* prgCount = nullptr;
+    QWidget* sbrCount = nullptr;
+    std::array<QLabel*, 4> statusPanels{};  // S_Good, S_Bad, S_Total, S_Time
+    QTimer* tmrTimer = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileLogSave = nullptr;
+    QAction* mnuFileEnd = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewDLL = nullptr;
+    QMenu* mnuOption = nullptr;
+    QAction* mnuOptionFastMode = nullptr;
+    QAction* mnuOptionFormTop = nullptr;
+    QAction* mnuOptionSettingHidden = nullptr;
+    QAction* mnuOptionIniDefault = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+};
+
+}  // namespace varnelt

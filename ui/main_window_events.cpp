@@ -1,0 +1,132 @@
+// Which control event runs which procedure.
+#include <QAction>
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QUrl>
+
+#include "ui/main_window.h"
+
+namespace varnelt {
+
+namespace {
+
+// The local files a drop carries, or none when it holds no file list.
+QStringList droppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths << url.toLocalFile();
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
+void MainWindow::connectHandlers() {
+    // Filters go on once every control exists: they look at all of them.
+    for (QObject* watched : {static_cast<QObject*>(client), static_cast<QObject*>(txtBadNoFileSum),
+                             static_cast<QObject*>(txtBadMove), static_cast<QObject*>(lvwList),
+                             static_cast<QObject*>(lvwList->viewport())}) {
+        watched->installEventFilter(this);
+    }
+    for (int i = 0; i < 3; ++i) {
+        connect(cmdSelect[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdSelect_Click(i); });
+    }
+    for (int i = 0; i < 2; ++i) {
+        connect(cmdLogClear[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdLogClear_Click(i); });
+    }
+    connect(cmdStop, &QPushButton::clicked, this, &MainWindow::cmdStop_Click);
+    connect(lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::lvwList_ColumnClick);
+
+    // Every format, rule and action box ends in a refresh; the count box does more first.
+    for (QCheckBox* box : chkExt) {
+        connect(box, &QCheckBox::toggled, this, &MainWindow::RefreshFormState);
+    }
+    for (QCheckBox* box : {chkBadFile, chkBadNoExt, chkBadNoFileName, chkBadNoPassword}) {
+        connect(box, &QCheckBox::toggled, this, &MainWindow::RefreshFormState);
+    }
+    connect(chkBadNoFileSum, &QCheckBox::toggled, this, &MainWindow::chkBadNoFileSum_Click);
+    for (QRadioButton* option : {optActionNothing, optActionMove, optActionDeleteInBox, optActionDelete}) {
+        connect(option, &QRadioButton::toggled, this, [this](bool on) {
+            if (on) {
+                RefreshFormState();
+            }
+        });
+    }
+    for (QRadioButton* option : {optFilterOff, optFilterOnManual, optFilterOnAuto}) {
+        connect(option, &QRadioButton::toggled, this, [this](bool on) {
+            if (on) {
+                optFilter_Click();
+            }
+        });
+    }
+    connect(txtFilterExt, &QLineEdit::textChanged, this, &MainWindow::RefreshFormState);
+    connect(txtBadNoFileSum, &QLineEdit::textChanged, this, &MainWindow::txtBadNoFileSum_Change);
+
+    connect(mnuViewDLL, &QAction::triggered, this, &MainWindow::mnuViewDLL_Click);
+    connect(mnuFileEnd, &QAction::triggered, this, &QWidget::close);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == client && type == QEvent::Resize) {
+        layoutClient(client->width(), client->height());
+        return false;
+    }
+    const bool dropTarget = watched == lvwList->viewport() || watched == txtBadMove;
+    if (dropTarget && (type == QEvent::DragEnter || type == QEvent::DragMove)) {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (droppedPaths(drag->mimeData()).isEmpty()) {
+            drag->ignore();
+        } else {
+            drag->acceptProposedAction();
+        }
+        return true;
+    }
+    if (dropTarget && type == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = droppedPaths(drop->mimeData());
+        drop->acceptProposedAction();
+        if (watched == txtBadMove) {
+            txtBadMove_DragDrop(paths);
+        } else {
+            lvwList_DragDrop(paths);
+        }
+        return true;
+    }
+    if (type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == lvwList && key->key() == Qt::Key_Delete) {
+            cmdLogClear_Click(1);
+            return true;
+        }
+        if (watched == txtBadMove && key->key() == Qt::Key_Delete) {
+            txtBadMove_Delete();
+            return true;
+        }
+        if (watched == txtBadNoFileSum) {
+            return !txtBadNoFileSum_KeyPress(key->text());
+        }
+    }
+    if (watched == txtBadMove && type == QEvent::ToolTip) {
+        // A long destination can be read in full from its tooltip.
+        txtBadMove->setToolTip(txtBadMove->text().isEmpty()
+                                   ? QStringLiteral("フォルダをここへドラッグ＆ドロップで登録が可能です")
+                                   : txtBadMove->text());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace varnelt
