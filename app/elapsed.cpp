@@ -1,5 +1,7 @@
 #include "app/elapsed.h"
 
+#include <QElapsedTimer>
+
 namespace varnelt {
 
 QString FormatElapsedSeconds(qint64 seconds) {
@@ -10,5 +12,18 @@ QString FormatElapsedSeconds(qint64 seconds) {
         .arg(minutes, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
+
+ElapsedClock::ElapsedClock()
+    : ElapsedClock([] {
+          QElapsedTimer timer;
+          timer.start();
+          return timer.msecsSinceReference();
+      }) {}
+
+ElapsedClock::ElapsedClock(Now now) : now_(std::move(now)), start_(now_()) {}
+
+void ElapsedClock::reset() { start_ = now_(); }
+
+QString ElapsedClock::format() const { return FormatElapsedSeconds((now_() - start_) / 1000); }
 
 }  // namespace varnelt

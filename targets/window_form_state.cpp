@@ -41,7 +41,7 @@ FormInputs MainWindow::formInputs() const {
 void MainWindow::RefreshFormState() {
     lvwList->setVisible(true);
     const FormState state = ComputeFormState(formInputs());
-    cmdStart->setEnabled(state.startEnabled && !busy_);
+    cmdStart->setEnabled(state.startEnabled);
     // Writing the same text raises no change, which ends the refresh chain.
     if (state.autoFilterText && txtFilterExt->text() != *state.autoFilterText) {
         txtFilterExt->setText(*state.autoFilterText);

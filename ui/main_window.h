@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/elapsed.h"
 #include "app/runtime_error.h"
 #include "checkers/archive_format.h"
 #include "checkers/check_rules.h"
@@ -71,7 +72,9 @@ private:
     // Event procedures.
     void cmdSelect_Click(int index);
     void cmdLogClear_Click(int index);
+    void cmdStart_Click();
     void cmdStop_Click();
+    void tmrTimer_Timer();
     void lvwList_ColumnClick(int column);
     void lvwList_DragDrop(const QStringList& paths);
     void optFilter_Click();
@@ -81,6 +84,13 @@ private:
     void txtBadMove_Delete();
     void txtBadMove_DragDrop(const QStringList& paths);
     void mnuViewDLL_Click();
+
+    // The check run.
+    void RunCheck();
+    CheckRules rulesForRun() const;
+    void selectRow(int row);
+    void setStatus(int panel, const QString& value);
+    void pumpDuringRun();
 
     // Registration helpers.
     Registrar makeRegistrar();
@@ -97,6 +107,7 @@ private:
     bool busy_ = false;
     bool stopRequested_ = false;
     bool sortDescending_ = true;  // each header click flips it before sorting
+    ElapsedClock runClock_;
     std::vector<TargetRow> pendingRows_;
     qint64 lastPump_ = 0;
 

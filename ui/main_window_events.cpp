@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTimer>
 #include <QUrl>
 
 #include "ui/main_window.h"
@@ -47,7 +48,9 @@ void MainWindow::connectHandlers() {
     for (int i = 0; i < 2; ++i) {
         connect(cmdLogClear[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdLogClear_Click(i); });
     }
+    connect(cmdStart, &QPushButton::clicked, this, &MainWindow::cmdStart_Click);
     connect(cmdStop, &QPushButton::clicked, this, &MainWindow::cmdStop_Click);
+    connect(tmrTimer, &QTimer::timeout, this, &MainWindow::tmrTimer_Timer);
     connect(lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::lvwList_ColumnClick);
 
     // Every format, rule and action box ends in a refresh; the count box does more first.

@@ -13,13 +13,13 @@ namespace {
 
 using test::ScratchDir;
 
-struct Run {
+struct CheckRun {
     int status = -1;
     QByteArray out;
     QByteArray err;
 };
 
-Run runCheck(const QStringList& arguments) {
+CheckRun runCheck(const QStringList& arguments) {
     QProcess process;
     process.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + QStringLiteral("/varnelt-check"),
                   arguments);
@@ -77,7 +77,7 @@ protected:
 TEST_F(CheckCommand, AllGoodExitsZeroAndLogsEveryFile) {
     archive(QStringLiteral("a.zip"));
     archive(QStringLiteral("b.zip"));
-    const Run run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip"), scratch_.root()});
+    const CheckRun run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip"), scratch_.root()});
     EXPECT_EQ(run.status, 0) << run.err.constData();
     const auto records = parseLog(run.out);
     ASSERT_EQ(records.size(), 3);
@@ -92,7 +92,7 @@ TEST_F(CheckCommand, AllGoodExitsZeroAndLogsEveryFile) {
 TEST_F(CheckCommand, BadFileExitsOne) {
     archive(QStringLiteral("a.zip"));
     test::writeFile(scratch_.path(QStringLiteral("b.zip")), "not an archive");
-    const Run run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip,lzh"), scratch_.root()});
+    const CheckRun run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip,lzh"), scratch_.root()});
     EXPECT_EQ(run.status, 1);
     const auto records = parseLog(run.out);
     ASSERT_EQ(records.size(), 3);
@@ -104,15 +104,15 @@ TEST_F(CheckCommand, RulesCountAndFilterOptions) {
     const QString two = scratch_.path(QStringLiteral("sub/two.zip"));
     ASSERT_TRUE(test::makeZip(two, {{QStringLiteral("a.txt"), "a"}, {QStringLiteral("b.txt"), "b"}}));
     test::writeFile(scratch_.path(QStringLiteral("skip.txt")), "text");
-    const Run flat = runCheck({QStringLiteral("--filter"), QStringLiteral("auto"), scratch_.root()});
+    const CheckRun flat = runCheck({QStringLiteral("--filter"), QStringLiteral("auto"), scratch_.root()});
     EXPECT_EQ(parseLog(flat.out).size(), 1) << "the text file is filtered out, the subfolder not walked";
-    const Run deep = runCheck({QStringLiteral("-r"), QStringLiteral("--filter"), QStringLiteral("zip"),
+    const CheckRun deep = runCheck({QStringLiteral("-r"), QStringLiteral("--filter"), QStringLiteral("zip"),
                                QStringLiteral("--rules"), QStringLiteral("broken,count"), scratch_.root()});
     EXPECT_EQ(deep.status, 1);
     const auto records = parseLog(deep.out);
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[1][4], QStringLiteral("2つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
-    const Run three = runCheck({QStringLiteral("--rules"), QStringLiteral("count"), QStringLiteral("--count"),
+    const CheckRun three = runCheck({QStringLiteral("--rules"), QStringLiteral("count"), QStringLiteral("--count"),
                                 QStringLiteral("3"), two});
     EXPECT_EQ(three.status, 0);
 }
@@ -122,8 +122,8 @@ TEST_F(CheckCommand, RecordsStayInRegistrationOrderWithJobs) {
         archive(QStringLiteral("f%1.zip").arg(i, 2, 10, QLatin1Char('0')), i);
     }
     test::writeFile(scratch_.path(QStringLiteral("f07.zip")), "damaged");
-    const Run one = runCheck({QStringLiteral("--jobs"), QStringLiteral("1"), scratch_.root()});
-    const Run four = runCheck({QStringLiteral("--jobs"), QStringLiteral("4"), scratch_.root()});
+    const CheckRun one = runCheck({QStringLiteral("--jobs"), QStringLiteral("1"), scratch_.root()});
+    const CheckRun four = runCheck({QStringLiteral("--jobs"), QStringLiteral("4"), scratch_.root()});
     EXPECT_EQ(one.status, 1);
     EXPECT_EQ(four.status, 1);
     EXPECT_EQ(one.out, four.out);
@@ -138,7 +138,7 @@ TEST_F(CheckCommand, OddNamesStayWholeInTheirFields) {
     const QString name = QStringLiteral("say \"hi\" 日本語\nnext.zip");
     archive(name);
     const QString logFile = scratch_.path(QStringLiteral("out.log"));
-    const Run run = runCheck({QStringLiteral("--log"), logFile, scratch_.path(name)});
+    const CheckRun run = runCheck({QStringLiteral("--log"), logFile, scratch_.path(name)});
     EXPECT_EQ(run.status, 0) << run.err.constData();
     EXPECT_TRUE(run.out.isEmpty());
     const auto records = parseLog(test::readFile(logFile));
@@ -155,24 +155,24 @@ TEST_F(CheckCommand, BadUsageAndErrorsExitTwo) {
           QStringList{"--formats", "yz1", path}, QStringList{"--rules", "bogus", path},
           QStringList{"--filter", "[zip", path}, QStringList{"--jobs", "0", path},
           QStringList{"--unknown", path}}) {
-        const Run run = runCheck(arguments);
+        const CheckRun run = runCheck(arguments);
         EXPECT_EQ(run.status, 2) << arguments.join(u' ').toStdString();
         EXPECT_FALSE(run.err.isEmpty());
     }
-    const Run missing = runCheck({scratch_.path(QStringLiteral("nothing.zip"))});
+    const CheckRun missing = runCheck({scratch_.path(QStringLiteral("nothing.zip"))});
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.err.contains("nothing.zip")) << missing.err.constData();
-    const Run full = runCheck({QStringLiteral("--log"), QStringLiteral("/dev/full"), path});
+    const CheckRun full = runCheck({QStringLiteral("--log"), QStringLiteral("/dev/full"), path});
     EXPECT_EQ(full.status, 2);
 }
 
 TEST_F(CheckCommand, HelpAndVersion) {
-    const Run help = runCheck({QStringLiteral("--help")});
+    const CheckRun help = runCheck({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"--formats", "--rules", "--count", "--filter", "--jobs", "--log", "-r", "Exit status"}) {
         EXPECT_TRUE(help.out.contains(word)) << word;
     }
-    const Run version = runCheck({QStringLiteral("--version")});
+    const CheckRun version = runCheck({QStringLiteral("--version")});
     EXPECT_EQ(version.out.trimmed(), QByteArray("varnelt-check 1.00.0"));
 }
 
