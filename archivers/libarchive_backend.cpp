@@ -1,0 +1,276 @@
+#include "libarchive_backend.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
+namespace varnelt::archiver {
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+namespace {
+
+// Large reads keep the number of calls through libarchive low on big archives.
+constexpr size_t kReadBlockSize = 256 * 1024;
+
+// libarchive converts names to the charset of the calling thread's locale and warns when it
+// cannot, e.g. a UTF-8 name under the C locale. The program's locale is not ours to change,
+// so every call into libarchive runs under a UTF-8 locale of this thread only.
+class Utf8LocaleScope {
+public:
+    Utf8LocaleScope() : utf8_(newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+        if (utf8_ != static_cast<locale_t>(0)) {
+            previous_ = uselocale(utf8_);
+        }
+    }
+    ~Utf8LocaleScope() {
+        if (utf8_ != static_cast<locale_t>(0)) {
+            uselocale(previous_);
+            freelocale(utf8_);
+        }
+    }
+    Utf8LocaleScope(const Utf8LocaleScope&) = delete;
+    Utf8LocaleScope& operator=(const Utf8LocaleScope&) = delete;
+
+private:
+    locale_t utf8_;
+    locale_t previous_ = LC_GLOBAL_LOCALE;
+};
+
+struct ReaderFree {
+    void operator()(archive* reader) const { archive_read_free(reader); }
+};
+using Reader = std::unique_ptr<archive, ReaderFree>;
+
+class PlainFileSource final : public InputSource {
+public:
+    explicit PlainFileSource(FileDescriptor file) : file_(std::move(file)) {}
+    int attach(archive* reader) override {
+        return archive_read_open_fd(reader, file_.get(), kReadBlockSize);
+    }
+
+private:
+    FileDescriptor file_;
+};
+
+// A reader over its input. The source is declared first so that it outlives the reader,
+// whose callbacks may point into it.
+struct OpenedReader {
+    std::unique_ptr<InputSource> source;
+    Reader reader;
+    int32_t error = VARNELT_ARC_OK;
+};
+
+enum class Phase { FirstHeader, Header, Data };
+
+bool mentions(const char* message, std::initializer_list<const char*> words) {
+    for (const char* word : words) {
+        if (strcasestr(message, word) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// libarchive answers a status and a message; the status alone does not tell a checksum from a
+// truncation or an unsupported method, so the message decides where it can.
+int32_t classify(archive* reader, Phase phase, const InputSource& source) {
+    if (const int32_t sourceFailure = source.failure(); sourceFailure != VARNELT_ARC_OK) {
+        return sourceFailure;
+    }
+    const char* message = archive_error_string(reader);
+    if (message == nullptr) {
+        message = "";
+    }
+    if (mentions(message, {"encrypt", "passphrase", "password"})) {
+        return VARNELT_ARC_ERROR_PASSWORD;
+    }
+    if (phase == Phase::FirstHeader && archive_format(reader) == 0) {
+        return VARNELT_ARC_ERROR_NOT_ARC_FILE;  // no reader of this library took the file
+    }
+    if (mentions(message, {"unsupported", "not supported", "unknown compression", "unknown codec",
+                           "unexpected codec"})) {
+        return VARNELT_ARC_ERROR_METHOD;
+    }
+    if (mentions(message, {"truncat", "premature end", "unexpected end", "unexpected eof"})) {
+        return VARNELT_ARC_ERROR_EOF;
+    }
+    if (phase == Phase::Data) {
+        return VARNELT_ARC_ERROR_FILE_CRC;
+    }
+    return mentions(message, {"header crc", "checksum"}) ? VARNELT_ARC_ERROR_HEADER_CRC
+                                                         : VARNELT_ARC_ERROR_HEADER_BROKEN;
+}
+
+OpenedReader openReader(const LibarchiveFormat& format, const std::string& path) {
+    OpenedReader opened;
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (file.get() < 0 || fstat(file.get(), &info) != 0) {
+        opened.error = VARNELT_ARC_ERROR_ARC_FILE_OPEN;
+        return opened;
+    }
+    if (info.st_size == 0) {
+        opened.error = VARNELT_ARC_ERROR_NOT_ARC_FILE;
+        return opened;
+    }
+    opened.source =
+        format.openSource ? format.openSource(std::move(file)) : plainFileSource(std::move(file));
+    opened.reader.reset(archive_read_new());
+    if (!opened.source || !opened.reader) {
+        opened.error = VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+        return opened;
+    }
+    format.enableReaders(opened.reader.get());
+    if (opened.source->attach(opened.reader.get()) != ARCHIVE_OK) {
+        opened.error = classify(opened.reader.get(), Phase::FirstHeader, *opened.source);
+    }
+    return opened;
+}
+
+// Reads the current entry's data to its end, so that libarchive checks its checksum.
+int32_t readEntryData(archive* reader, const InputSource& source, DataCheck* check) {
+    const void* block = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    for (;;) {
+        const int status = archive_read_data_block(reader, &block, &size, &offset);
+        if (status == ARCHIVE_EOF) {
+            return check ? check->endEntry() : VARNELT_ARC_OK;
+        }
+        if (status != ARCHIVE_OK) {
+            return classify(reader, Phase::Data, source);
+        }
+        if (check) {
+            check->update(block, size);
+        }
+    }
+}
+
+std::string entryName(archive_entry* entry, bool backslashSeparators) {
+    const char* raw = archive_entry_pathname(entry);
+    if (raw == nullptr) {
+        raw = archive_entry_pathname_utf8(entry);
+    }
+    return raw == nullptr ? std::string() : storedNameToUtf8(raw, backslashSeparators);
+}
+
+class LibarchiveSession final : public ArchiveSession {
+public:
+    LibarchiveSession(std::optional<std::string> firstName, bool behindStub)
+        : firstName_(std::move(firstName)), behindStub_(behindStub) {}
+    std::optional<std::string> firstEntryName() override { return firstName_; }
+    int32_t sfxState() override { return behindStub_ ? VARNELT_SFX_EXECUTABLE : 0; }
+
+private:
+    std::optional<std::string> firstName_;
+    bool behindStub_;
+};
+
+}  // namespace
+
+std::unique_ptr<InputSource> plainFileSource(FileDescriptor file) {
+    return std::make_unique<PlainFileSource>(std::move(file));
+}
+
+int32_t LibarchiveBackend::test(const std::string& path) const {
+    const Utf8LocaleScope locale;
+    const OpenedReader opened = openReader(format_, path);
+    if (opened.error != VARNELT_ARC_OK) {
+        return opened.error;
+    }
+    archive* reader = opened.reader.get();
+    const std::unique_ptr<DataCheck> check =
+        format_.makeDataCheck ? format_.makeDataCheck(path) : nullptr;
+    // Encrypted entries cannot be checked without a password: they are skipped, every other
+    // entry is still verified, and a real fault anywhere wins over the password answer.
+    bool skippedEncrypted = false;
+    for (Phase phase = Phase::FirstHeader;; phase = Phase::Header) {
+        archive_entry* entry = nullptr;
+        const int status = archive_read_next_header(reader, &entry);
+        if (status == ARCHIVE_EOF) {
+            break;
+        }
+        if (status != ARCHIVE_OK) {
+            return classify(reader, phase, *opened.source);
+        }
+        if (check) {
+            check->beginEntry(reader, entry);
+        }
+        if (archive_entry_is_encrypted(entry)) {
+            skippedEncrypted = true;
+            continue;
+        }
+        if (const int32_t result = readEntryData(reader, *opened.source, check.get());
+            result != VARNELT_ARC_OK) {
+            return result;
+        }
+    }
+    if (const int32_t tail = opened.source->finish(); tail != VARNELT_ARC_OK) {
+        return tail;
+    }
+    return skippedEncrypted ? VARNELT_ARC_ERROR_PASSWORD : VARNELT_ARC_OK;
+}
+
+int32_t LibarchiveBackend::countEntries(const std::string& path) const {
+    const Utf8LocaleScope locale;
+    const OpenedReader opened = openReader(format_, path);
+    if (opened.error != VARNELT_ARC_OK) {
+        return -1;
+    }
+    // Moving to the next header skips data without decoding it, as long as no data was read.
+    int32_t count = 0;
+    for (;;) {
+        archive_entry* entry = nullptr;
+        const int status = archive_read_next_header(opened.reader.get(), &entry);
+        if (status == ARCHIVE_EOF) {
+            return count;
+        }
+        if (status != ARCHIVE_OK || count == INT32_MAX) {
+            return -1;
+        }
+        ++count;
+    }
+}
+
+std::unique_ptr<ArchiveSession> LibarchiveBackend::open(const std::string& path) const {
+    const Utf8LocaleScope locale;
+    const OpenedReader opened = openReader(format_, path);
+    if (opened.error != VARNELT_ARC_OK) {
+        return nullptr;
+    }
+    archive_entry* entry = nullptr;
+    const int status = archive_read_next_header(opened.reader.get(), &entry);
+    std::optional<std::string> firstName;
+    if (status == ARCHIVE_OK) {
+        firstName = entryName(entry, format_.backslashSeparators);
+    } else if (status != ARCHIVE_EOF) {
+        return nullptr;
+    }
+    return std::make_unique<LibarchiveSession>(std::move(firstName),
+                                               startsWithExecutableStub(path));
+}
+
+}  // namespace varnelt::archiver

@@ -1,0 +1,96 @@
+// The Backend of the libraries built over libarchive. Each library describes its format as
+// data (which readers to enable, how names are stored) plus, for compressed tar, its own input
+// source; the reading, the verdict and the locale handling live here once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "backend.h"
+#include "core.h"
+
+struct archive;
+struct archive_entry;
+
+namespace varnelt::archiver {
+
+// An open file descriptor, closed when it goes out of scope.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor();
+
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// The bytes a libarchive reader decodes. The plain source hands the reader the file itself;
+// a library may put a decoder of its own in between (see tar.cpp).
+class InputSource {
+public:
+    virtual ~InputSource() = default;
+    // Connects the reader to the input: ARCHIVE_OK or libarchive's answer.
+    virtual int attach(archive* reader) = 0;
+    // Called once the reader has met the archive's end: reads what is left of the input, so
+    // that checks at the very end of a compressed stream are made. An error code or OK.
+    virtual int32_t finish() { return VARNELT_ARC_OK; }
+    // A failure the source met itself (a compressed stream's checksum, say), which explains
+    // the reader's error better than the reader can; OK when there was none.
+    virtual int32_t failure() const { return VARNELT_ARC_OK; }
+};
+
+// The file itself, seekable, as libarchive reads it with archive_read_open_fd.
+std::unique_ptr<InputSource> plainFileSource(FileDescriptor file);
+
+// A check that libarchive leaves out for some format, made over each entry's data as the
+// test reads it.
+class DataCheck {
+public:
+    virtual ~DataCheck() = default;
+    // The reader has just read the next entry's header; every entry is announced, also those
+    // whose data is then skipped.
+    virtual void beginEntry(archive* reader, archive_entry* entry) = 0;
+    virtual void update(const void* data, size_t size) = 0;
+    // The entry's data was read to its end: OK or an error code.
+    virtual int32_t endEntry() = 0;
+};
+
+struct LibarchiveFormat {
+    // Enables the libarchive formats and filters that this library accepts, and no other.
+    void (*enableReaders)(archive* reader);
+    // The input for the reader; nullptr means plainFileSource. May answer nullptr itself when
+    // the file cannot be read.
+    std::unique_ptr<InputSource> (*openSource)(FileDescriptor file) = nullptr;
+    // An extra check of the entries' data during the test; nullptr when libarchive's own
+    // checks suffice.
+    std::unique_ptr<DataCheck> (*makeDataCheck)(const std::string& path) = nullptr;
+    // Names written by tools that use "\" between folders (see storedNameToUtf8).
+    bool backslashSeparators = false;
+};
+
+class LibarchiveBackend final : public Backend {
+public:
+    explicit LibarchiveBackend(const LibarchiveFormat& format) : format_(format) {}
+
+    int32_t test(const std::string& path) const override;
+    int32_t countEntries(const std::string& path) const override;
+    std::unique_ptr<ArchiveSession> open(const std::string& path) const override;
+
+private:
+    LibarchiveFormat format_;
+};
+
+}  // namespace varnelt::archiver

@@ -1,0 +1,337 @@
+// libtar32: tar, plain or compressed with gzip, bzip2, xz or compress.
+//
+// libarchive's tar reader stops at the end-of-archive blocks, so the end of a compressed stream
+// (the gzip trailer, the last bzip2 and xz checks) may never be read, and its gzip filter does
+// not check the trailer at all. gzip, bzip2 and xz are therefore decoded here, fed to the tar
+// reader, and decoded to their very end once the reader is done. compress carries no checksum
+// and stays with libarchive's filter.
+#include <archive.h>
+#include <bzlib.h>
+#include <lzma.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "libarchive_backend.h"
+
+namespace varnelt::archiver {
+namespace {
+
+constexpr size_t kInputSize = 128 * 1024;
+constexpr size_t kOutputSize = 256 * 1024;
+
+struct DecodeStep {
+    enum class State { More, MemberEnd, Failed };
+    size_t consumed = 0;
+    size_t produced = 0;
+    State state = State::More;
+    int32_t error = VARNELT_ARC_OK;
+};
+
+DecodeStep failedStep(int32_t error) {
+    return {0, 0, DecodeStep::State::Failed, error};
+}
+
+// One compressed stream format. A stream may hold several members back to back.
+class Codec {
+public:
+    virtual ~Codec() = default;
+    // Decodes from in to out. inputEnded says that no byte follows in.
+    virtual DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                              bool inputEnded) = 0;
+    // True when byte may begin another member, which restart() then prepares for.
+    virtual bool beginsMember(uint8_t byte) const = 0;
+    virtual bool restart() = 0;
+};
+
+class GzipCodec final : public Codec {
+public:
+    GzipCodec() { ready_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; }
+    ~GzipCodec() override { inflateEnd(&stream_); }
+    bool ready() const { return ready_; }
+
+    DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                      bool inputEnded) override {
+        stream_.next_in = const_cast<Bytef*>(in);
+        stream_.avail_in = static_cast<uInt>(inSize);
+        stream_.next_out = out;
+        stream_.avail_out = static_cast<uInt>(outSize);
+        // inflate verifies the trailer's CRC-32 and length before it answers Z_STREAM_END.
+        const int rc = inflate(&stream_, Z_NO_FLUSH);
+        DecodeStep step{inSize - stream_.avail_in, outSize - stream_.avail_out};
+        if (rc == Z_STREAM_END) {
+            step.state = DecodeStep::State::MemberEnd;
+        } else if (rc == Z_MEM_ERROR) {
+            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+        } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+            return failedStep(VARNELT_ARC_ERROR_FILE_CRC);  // damaged data or trailer
+        } else if (step.consumed == 0 && step.produced == 0 && inputEnded) {
+            return failedStep(VARNELT_ARC_ERROR_EOF);
+        }
+        return step;
+    }
+    bool beginsMember(uint8_t byte) const override { return byte == 0x1F; }
+    bool restart() override { return inflateReset(&stream_) == Z_OK; }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
+class Bzip2Codec final : public Codec {
+public:
+    Bzip2Codec() { ready_ = BZ2_bzDecompressInit(&stream_, 0, 0) == BZ_OK; }
+    ~Bzip2Codec() override {
+        if (ready_) {
+            BZ2_bzDecompressEnd(&stream_);
+        }
+    }
+    bool ready() const { return ready_; }
+
+    DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                      bool inputEnded) override {
+        stream_.next_in = const_cast<char*>(reinterpret_cast<const char*>(in));
+        stream_.avail_in = static_cast<unsigned>(inSize);
+        stream_.next_out = reinterpret_cast<char*>(out);
+        stream_.avail_out = static_cast<unsigned>(outSize);
+        // Block CRCs and the stream's combined CRC are checked before BZ_STREAM_END.
+        const int rc = BZ2_bzDecompress(&stream_);
+        DecodeStep step{inSize - stream_.avail_in, outSize - stream_.avail_out};
+        if (rc == BZ_STREAM_END) {
+            step.state = DecodeStep::State::MemberEnd;
+        } else if (rc == BZ_DATA_ERROR || rc == BZ_DATA_ERROR_MAGIC) {
+            return failedStep(VARNELT_ARC_ERROR_FILE_CRC);
+        } else if (rc == BZ_MEM_ERROR) {
+            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+        } else if (rc != BZ_OK) {
+            return failedStep(VARNELT_ARC_ERROR_HEADER_BROKEN);
+        } else if (step.consumed == 0 && step.produced == 0 && inputEnded) {
+            return failedStep(VARNELT_ARC_ERROR_EOF);
+        }
+        return step;
+    }
+    bool beginsMember(uint8_t byte) const override { return byte == 'B'; }
+    bool restart() override {
+        BZ2_bzDecompressEnd(&stream_);
+        stream_ = bz_stream{};
+        ready_ = BZ2_bzDecompressInit(&stream_, 0, 0) == BZ_OK;
+        return ready_;
+    }
+
+private:
+    bz_stream stream_{};
+    bool ready_ = false;
+};
+
+class XzCodec final : public Codec {
+public:
+    // liblzma itself handles concatenated streams and the padding between them.
+    XzCodec() { ready_ = lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK; }
+    ~XzCodec() override { lzma_end(&stream_); }
+    bool ready() const { return ready_; }
+
+    DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                      bool inputEnded) override {
+        stream_.next_in = in;
+        stream_.avail_in = inSize;
+        stream_.next_out = out;
+        stream_.avail_out = outSize;
+        const lzma_ret rc = lzma_code(&stream_, inputEnded ? LZMA_FINISH : LZMA_RUN);
+        DecodeStep step{inSize - stream_.avail_in, outSize - stream_.avail_out};
+        switch (rc) {
+            case LZMA_OK:
+                return step;
+            case LZMA_STREAM_END:
+                step.state = DecodeStep::State::MemberEnd;
+                return step;
+            case LZMA_BUF_ERROR:
+                return failedStep(VARNELT_ARC_ERROR_EOF);
+            case LZMA_MEM_ERROR:
+                return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            case LZMA_OPTIONS_ERROR:
+            case LZMA_UNSUPPORTED_CHECK:
+                return failedStep(VARNELT_ARC_ERROR_METHOD);
+            default:
+                return failedStep(VARNELT_ARC_ERROR_FILE_CRC);
+        }
+    }
+    bool beginsMember(uint8_t) const override { return false; }
+    bool restart() override { return false; }
+
+private:
+    lzma_stream stream_ = LZMA_STREAM_INIT;
+    bool ready_ = false;
+};
+
+// Decodes the file as the tar reader asks for bytes, and to its end when the reader is done.
+// Zero bytes after the last member are padding; anything else there is garbage.
+class DecodingSource final : public InputSource {
+public:
+    DecodingSource(FileDescriptor file, std::unique_ptr<Codec> codec)
+        : file_(std::move(file)),
+          codec_(std::move(codec)),
+          input_(new uint8_t[kInputSize]),
+          output_(new uint8_t[kOutputSize]) {}
+
+    int attach(archive* reader) override {
+        return archive_read_open(reader, this, nullptr, &DecodingSource::readCallback, nullptr);
+    }
+
+    int32_t finish() override {
+        for (;;) {
+            const ssize_t produced = produce();
+            if (produced < 0) {
+                return failure_;
+            }
+            if (produced == 0) {
+                return VARNELT_ARC_OK;
+            }
+        }
+    }
+
+    int32_t failure() const override { return failure_; }
+
+private:
+    enum class State { InMember, BetweenMembers, Padding, Done };
+
+    static la_ssize_t readCallback(archive* reader, void* self, const void** buffer) {
+        auto* source = static_cast<DecodingSource*>(self);
+        const ssize_t produced = source->produce();
+        if (produced < 0) {
+            archive_set_error(reader, -1, "compressed stream is damaged");
+            return ARCHIVE_FATAL;
+        }
+        *buffer = source->output_.get();
+        return produced;
+    }
+
+    ssize_t fail(int32_t error) {
+        failure_ = error;
+        return -1;
+    }
+
+    bool refill() {
+        ssize_t got = 0;
+        do {
+            got = ::read(file_.get(), input_.get(), kInputSize);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            return false;
+        }
+        inPos_ = 0;
+        inEnd_ = static_cast<size_t>(got);
+        inputEnded_ = got == 0;
+        return true;
+    }
+
+    // The next decoded bytes in output_: their count, 0 at the end, -1 on failure.
+    ssize_t produce() {
+        while (failure_ == VARNELT_ARC_OK && state_ != State::Done) {
+            if (inPos_ == inEnd_ && !inputEnded_ && !refill()) {
+                return fail(VARNELT_ARC_ERROR_CANNOT_READ);
+            }
+            const uint8_t* in = input_.get() + inPos_;
+            const size_t available = inEnd_ - inPos_;
+            if (state_ != State::InMember) {
+                if (available == 0) {
+                    if (inputEnded_) {
+                        state_ = State::Done;
+                    }
+                    continue;
+                }
+                if (state_ == State::BetweenMembers && in[0] != 0) {
+                    if (!codec_->beginsMember(in[0]) || !codec_->restart()) {
+                        return fail(VARNELT_ARC_ERROR_HEADER_BROKEN);  // garbage after the end
+                    }
+                    state_ = State::InMember;
+                    continue;
+                }
+                state_ = State::Padding;
+                for (size_t i = 0; i < available; ++i) {
+                    if (in[i] != 0) {
+                        return fail(VARNELT_ARC_ERROR_HEADER_BROKEN);
+                    }
+                }
+                inPos_ = inEnd_;
+                continue;
+            }
+            const DecodeStep step =
+                codec_->decode(in, available, output_.get(), kOutputSize, inputEnded_);
+            if (step.state == DecodeStep::State::Failed) {
+                return fail(step.error);
+            }
+            inPos_ += step.consumed;
+            if (step.state == DecodeStep::State::MemberEnd) {
+                state_ = State::BetweenMembers;
+            }
+            if (step.produced > 0) {
+                return static_cast<ssize_t>(step.produced);
+            }
+        }
+        return failure_ == VARNELT_ARC_OK ? 0 : -1;
+    }
+
+    FileDescriptor file_;
+    std::unique_ptr<Codec> codec_;
+    std::unique_ptr<uint8_t[]> input_;
+    std::unique_ptr<uint8_t[]> output_;
+    size_t inPos_ = 0;
+    size_t inEnd_ = 0;
+    bool inputEnded_ = false;
+    State state_ = State::InMember;
+    int32_t failure_ = VARNELT_ARC_OK;
+};
+
+template <typename C>
+std::unique_ptr<InputSource> decodingSource(FileDescriptor file) {
+    auto codec = std::make_unique<C>();
+    if (!codec->ready()) {
+        return nullptr;
+    }
+    return std::make_unique<DecodingSource>(std::move(file), std::move(codec));
+}
+
+struct Signature {
+    std::array<uint8_t, 6> bytes;
+    size_t length;
+    std::unique_ptr<InputSource> (*open)(FileDescriptor file);
+};
+
+constexpr Signature kCompressed[] = {
+    {{0x1F, 0x8B}, 2, &decodingSource<GzipCodec>},
+    {{'B', 'Z', 'h'}, 3, &decodingSource<Bzip2Codec>},
+    {{0xFD, '7', 'z', 'X', 'Z', 0x00}, 6, &decodingSource<XzCodec>},
+};
+
+std::unique_ptr<InputSource> openTarSource(FileDescriptor file) {
+    std::array<uint8_t, 6> head{};
+    const ssize_t got = ::pread(file.get(), head.data(), head.size(), 0);
+    for (const Signature& signature : kCompressed) {
+        if (got >= static_cast<ssize_t>(signature.length) &&
+            std::memcmp(head.data(), signature.bytes.data(), signature.length) == 0) {
+            return signature.open(std::move(file));
+        }
+    }
+    return plainFileSource(std::move(file));
+}
+
+}  // namespace
+
+const Backend& formatBackend() {
+    static const LibarchiveBackend backend({
+        .enableReaders =
+            [](archive* reader) {
+                archive_read_support_format_tar(reader);
+                archive_read_support_filter_compress(reader);
+            },
+        .openSource = &openTarSource,
+    });
+    return backend;
+}
+
+}  // namespace varnelt::archiver

@@ -1,0 +1,159 @@
+// libtar32 beyond the common checks: the end of every compressed stream is verified, gzip
+// members and padding, compress, foreign formats, and tests on several threads at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "tests/support/archive_makers.h"
+#include "tests/support/bound_library.h"
+#include "tests/support/scratch.h"
+
+namespace varnelt::test {
+namespace {
+
+const LibraryUnderTest kTar{"libtar32.so", "Tar", nullptr};
+using Maker = bool (*)(const QString&, const EntryList&);
+
+class TarLibrary : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(tar_.loaded()); }
+
+    QString make(const QString& name, Maker maker, const EntryList& entries) {
+        const QString archive = scratch_.path(name);
+        EXPECT_TRUE(maker(archive, entries)) << name.toStdString();
+        return archive;
+    }
+    bool passes(const QString& archive) const { return tar_.test(archive) == 0; }
+
+    const EntryList entries_{{QStringLiteral("docs/"), ""},
+                             {QStringLiteral("docs/a.txt"), sampleContent(70000, 21)},
+                             {QStringLiteral("b.txt"), "bee"}};
+    ScratchDir scratch_;
+    BoundLibrary tar_{kTar};
+};
+
+TEST_F(TarLibrary, DamageInTheLastBytesOfACompressedStreamFails) {
+    struct Case {
+        const char* name;
+        Maker make;
+        // Offsets from the end: gzip's CRC-32 and length trailer; bzip2's combined CRC; xz's
+        // index and stream footer. All lie after the tar end-of-archive blocks.
+        std::vector<int> fromEnd;
+    };
+    const Case cases[] = {{"a.tgz", &makeTgz, {8, 6, 4, 1}},
+                          {"a.tbz", &makeTbz, {5, 3}},
+                          {"a.txz", &makeTxz, {20, 9, 3}}};
+    for (const Case& format : cases) {
+        const QString archive = make(QString::fromLatin1(format.name), format.make, entries_);
+        const QByteArray intact = readFile(archive);
+        ASSERT_TRUE(passes(archive)) << format.name;
+        ASSERT_EQ(tar_.count(archive), 3) << format.name;
+        for (const int fromEnd : format.fromEnd) {
+            SCOPED_TRACE(std::string(format.name) + " byte " + std::to_string(fromEnd) +
+                         " from the end");
+            writeFile(archive, intact);
+            flipByte(archive, intact.size() - fromEnd);
+            EXPECT_FALSE(passes(archive));
+        }
+        writeFile(archive, intact.left(intact.size() - 1));
+        EXPECT_FALSE(passes(archive)) << format.name << " without its last byte";
+    }
+}
+
+TEST_F(TarLibrary, GzipMembersAndPaddingPassGarbageFails) {
+    const QString tar = make(QStringLiteral("plain.tar"), &makeTar, entries_);
+    const QByteArray tarBytes = readFile(tar);
+    // Two gzip members that split the tar stream in the middle of an entry.
+    const QString first = scratch_.path(QStringLiteral("first"));
+    const QString second = scratch_.path(QStringLiteral("second"));
+    writeFile(first, tarBytes.left(30000));
+    writeFile(second, tarBytes.mid(30000));
+    ASSERT_TRUE(
+        runTool(QStringLiteral("gzip"), {QStringLiteral("-n"), first, second}, scratch_.root()));
+    const QByteArray members =
+        readFile(first + QStringLiteral(".gz")) + readFile(second + QStringLiteral(".gz"));
+    const QString joined = scratch_.path(QStringLiteral("joined.tgz"));
+    writeFile(joined, members);
+    EXPECT_TRUE(passes(joined));
+
+    writeFile(joined, members + QByteArray(4096, '\0'));
+    EXPECT_TRUE(passes(joined)) << "zero padding after the last member";
+
+    writeFile(joined, members + QByteArray("garbage"));
+    EXPECT_FALSE(passes(joined));
+    writeFile(joined, members + QByteArray(100, '\0') + QByteArray("x"));
+    EXPECT_FALSE(passes(joined)) << "garbage after padding";
+}
+
+TEST_F(TarLibrary, CompressedWithCompressPasses) {
+    const QString staging = stageEntries(scratch_.path(QStringLiteral("z.in")), entries_);
+    const QString archive = scratch_.path(QStringLiteral("a.tar.Z"));
+    ASSERT_TRUE(runTool(QStringLiteral("bsdtar"),
+                        {QStringLiteral("-c"), QStringLiteral("-Z"), QStringLiteral("-f"), archive,
+                         QStringLiteral("-n"), QStringLiteral("docs"), QStringLiteral("docs/a.txt"),
+                         QStringLiteral("b.txt")},
+                        staging));
+    ASSERT_EQ(readFile(archive).left(2), QByteArray("\x1f\x9d"));
+    EXPECT_TRUE(passes(archive));
+    EXPECT_EQ(tar_.count(archive), 3);
+    truncateToPercent(archive, 50);
+    EXPECT_FALSE(passes(archive));
+}
+
+TEST_F(TarLibrary, CompressedNonTarAndOtherArchivesAreRefused) {
+    const QString text = scratch_.path(QStringLiteral("notes.txt"));
+    writeFile(text, sampleContent(20000, 4));
+    ASSERT_TRUE(runTool(QStringLiteral("gzip"), {QStringLiteral("-k"), text}, scratch_.root()));
+    ASSERT_TRUE(runTool(QStringLiteral("xz"), {QStringLiteral("-k"), text}, scratch_.root()));
+    const QString zip = make(QStringLiteral("a.zip"), &makeZip, entries_);
+    const QString sevenZip = make(QStringLiteral("a.7z"), &makeSevenZip, entries_);
+    for (const QString& file :
+         {text + QStringLiteral(".gz"), text + QStringLiteral(".xz"), zip, sevenZip}) {
+        SCOPED_TRACE(file.toStdString());
+        EXPECT_FALSE(passes(file));
+        EXPECT_LT(tar_.count(file), 0);
+        EXPECT_FALSE(tar_.firstName(file).has_value());
+    }
+}
+
+// The program tests several files at once: one library, eight threads, different archives.
+TEST_F(TarLibrary, TestsOnEightThreadsAtOnceGiveEachArchiveItsOwnAnswer) {
+    struct Job {
+        QString path;
+        bool intact;
+    };
+    std::vector<Job> jobs;
+    const std::pair<const char*, Maker> makers[] = {
+        {"tar", &makeTar}, {"tgz", &makeTgz}, {"tbz", &makeTbz}, {"txz", &makeTxz}};
+    for (const auto& [extension, maker] : makers) {
+        const EntryList entries{{QStringLiteral("big.txt"), sampleContent(400000, 31)}};
+        const QString intact =
+            make(QStringLiteral("ok.") + QLatin1String(extension), maker, entries);
+        const QString broken =
+            make(QStringLiteral("bad.") + QLatin1String(extension), maker, entries);
+        truncateToPercent(broken, 70);
+        jobs.push_back({intact, true});
+        jobs.push_back({broken, false});
+    }
+    ASSERT_EQ(jobs.size(), 8u);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (const Job& job : jobs) {
+        threads.emplace_back([&, job] {
+            for (int round = 0; round < 4; ++round) {
+                if (passes(job.path) != job.intact || (tar_.count(job.path) == 1) != job.intact) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+}  // namespace
+}  // namespace varnelt::test
