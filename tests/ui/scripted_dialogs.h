@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <deque>
 
@@ -27,12 +28,14 @@ public:
     std::deque<QString> paths;
     QList<Shown> shown;
     QStringList dialogTitles;
+    QList<QUrl> openedUrls;
 
     Answer message(QWidget* owner, Icon icon, const QString& title, const QString& text,
                    Buttons buttons) override;
     QString openFile(QWidget* owner, const QString& title, const QString& filter) override;
     QString chooseFolder(QWidget* owner, const QString& title) override;
     QString saveFile(QWidget* owner, const QString& title, const QStringList& filters) override;
+    void openUrl(const QUrl& url) override { openedUrls << url; }
 
 private:
     QString nextPath(const QString& title);
