@@ -1,19 +1,19 @@
 // varnelt: the window.
 #include <QApplication>
+#include <QIcon>
 
+#include "app/app_paths.h"
 #include "checkers/archiver_set.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varnelt"), QIcon(QStringLiteral(":/varnelt.png"))));
     varnelt::QtDialogs dialogs;
     varnelt::ArchiverSet archivers;
     varnelt::MainWindow window(dialogs, archivers);
-    window.DetectArchivers();
-    window.RefreshFormState();
-    window.RegisterPaths(QApplication::arguments().mid(1));
-    window.RefreshFormState();
+    window.Form_Load(QApplication::arguments().mid(1), varnelt::IniFilePath());
     window.show();
     return QApplication::exec();
 }

@@ -34,6 +34,7 @@ public:
     QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
     QString chooseFolder(QWidget*, const QString&) override { return folder; }
     QString saveFile(QWidget*, const QString&, const QStringList&) override { return {}; }
+    void openUrl(const QUrl&) override {}
 };
 
 long residentKilobytes() {

@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -38,5 +39,11 @@ QString QtDialogs::chooseFolder(QWidget* owner, const QString& title) {
 QString QtDialogs::saveFile(QWidget* owner, const QString& title, const QStringList& filters) {
     return QFileDialog::getSaveFileName(owner, title, QDir::homePath(), filters.join(QStringLiteral(";;")));
 }
+
+}  // namespace varnelt
+
+namespace varnelt {
+
+void QtDialogs::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
 
 }  // namespace varnelt

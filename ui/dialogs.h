@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QUrl;
 class QWidget;
 
 namespace varnelt {
@@ -26,6 +27,8 @@ public:
     virtual QString chooseFolder(QWidget* owner, const QString& title) = 0;
     // A file name to save to (the dialog asks before replacing a file), or an empty text.
     virtual QString saveFile(QWidget* owner, const QString& title, const QStringList& filters) = 0;
+    // Hands a web page, a mail address or the help page to the desktop's own program.
+    virtual void openUrl(const QUrl& url) = 0;
 };
 
 // Qt's own modal dialogs, starting in the user's home folder.
@@ -36,6 +39,7 @@ public:
     QString openFile(QWidget* owner, const QString& title, const QString& filter) override;
     QString chooseFolder(QWidget* owner, const QString& title) override;
     QString saveFile(QWidget* owner, const QString& title, const QStringList& filters) override;
+    void openUrl(const QUrl& url) override;
 };
 
 }  // namespace varnelt

@@ -292,6 +292,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A minimised window is restored first, so that its normal place is what is kept.
+    if (isMinimized()) {
+        showNormal();
+    }
+    SaveSettings();
     event->accept();
 }
 

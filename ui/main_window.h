@@ -53,6 +53,13 @@ public:
     void LeaveBusyState();
     void ShowRuntimeError(const RuntimeError& error);
 
+    // Start-up: columns, prefixes, library detection, settings (or the defaults when
+    // iniFilePath names no file), the paths of the command line.
+    void Form_Load(const QStringList& arguments, const QString& iniFilePath);
+    void LoadSettings();
+    void SaveSettings();
+    void mnuOptionIniDefault_Click();
+
     // Registration of a list of paths by the path dispatch rule; the first path that does not
     // exist is reported and ends the list.
     void RegisterPaths(const QStringList& paths);
@@ -84,6 +91,17 @@ private:
     void txtBadMove_Delete();
     void txtBadMove_DragDrop(const QStringList& paths);
     void mnuViewDLL_Click();
+    void mnuOptionFormTop_Click();
+    void mnuOptionSettingHidden_Click();
+    void mnuFileLogSave_Click();
+    void mnuHelpAbout_Click();
+    void mnuHelpHelp_Click();
+
+    // View options, applied from a click, the settings or the reset.
+    void applyFormTop(bool onTop);
+    void applySettingHidden(bool hidden);
+    // The Save dialog's answer with ".log" added where it has another extension.
+    QString chooseLogFile();
 
     // The check run.
     void RunCheck();
@@ -107,6 +125,7 @@ private:
     bool busy_ = false;
     bool stopRequested_ = false;
     bool sortDescending_ = true;  // each header click flips it before sorting
+    QString iniFilePath_;
     ElapsedClock runClock_;
     std::vector<TargetRow> pendingRows_;
     qint64 lastPump_ = 0;

@@ -79,6 +79,12 @@ void MainWindow::connectHandlers() {
     connect(txtBadNoFileSum, &QLineEdit::textChanged, this, &MainWindow::txtBadNoFileSum_Change);
 
     connect(mnuViewDLL, &QAction::triggered, this, &MainWindow::mnuViewDLL_Click);
+    connect(mnuFileLogSave, &QAction::triggered, this, &MainWindow::mnuFileLogSave_Click);
+    connect(mnuOptionFormTop, &QAction::triggered, this, &MainWindow::mnuOptionFormTop_Click);
+    connect(mnuOptionSettingHidden, &QAction::triggered, this, &MainWindow::mnuOptionSettingHidden_Click);
+    connect(mnuOptionIniDefault, &QAction::triggered, this, &MainWindow::mnuOptionIniDefault_Click);
+    connect(mnuHelpHelp, &QAction::triggered, this, &MainWindow::mnuHelpHelp_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &MainWindow::mnuHelpAbout_Click);
     connect(mnuFileEnd, &QAction::triggered, this, &QWidget::close);
 }
 

@@ -115,26 +115,14 @@ TEST(ProfileFile, WorksInMemoryBetweenLoadAndSave) {
 
 TEST(ProfileFileWrite, KeepsEveryByteButTheValues) {
     const ScratchDir dir;
+    // Values are %1 (top), %2 (left) and %3 (fast mode).
     const auto file = [](const char* top, const char* left, const char* mode) {
-        return "\xEF\xBB\xBF; Varnelt settings\n"
-               "[Option]\n"
-               "FastMode = " +
-               QByteArray(mode) +
-               "\n"
-               "# the user's own note\n"
-               "Unknown=keep me\n"
-               "\n"
-               "[POSITION]\n"
-               "Height=300\n"
-               "\tLeft = " +
-               left +
-               " \n"
-               "top=" +
-               top +
-               "\n"
-               "\n"
-               "[Plugin]\n"
-               "Other=1";
+        return QString::fromUtf8(
+                   "\xEF\xBB\xBF; Varnelt settings\n[Option]\nFastMode = %3\n"
+                   "# the user's own note\nUnknown=keep me\n\n[POSITION]\n"
+                   "Height=300\n\tLeft = %2 \ntop=%1\n\n[Plugin]\nOther=1")
+            .arg(q(top), q(left), q(mode))
+            .toUtf8();
     };
     writeFile(dir.path("a.ini"), file("20", "10", "0"));
     ProfileFile profile = loaded(dir.path("a.ini"));
@@ -169,8 +157,14 @@ TEST(ProfileFileWrite, PlacesNewKeysAndSections) {
          "[A]\n; note\n[B]\n",
          {{"A", "k", "v"}},
          "[A]\nk=v\n; note\n[B]\n"},
-        {"section after a blank line", "[A]\nx=1\n", {{"B", "y", "2"}}, "[A]\nx=1\n\n[B]\ny=2\n"},
-        {"no second blank line", "[A]\nx=1\n\n", {{"B", "y", "2"}}, "[A]\nx=1\n\n[B]\ny=2\n"},
+        {"new section after a blank line",
+         "[A]\nx=1\n",
+         {{"B", "y", "2"}},
+         "[A]\nx=1\n\n[B]\ny=2\n"},
+        {"new section, no second blank line",
+         "[A]\nx=1\n\n",
+         {{"B", "y", "2"}},
+         "[A]\nx=1\n\n[B]\ny=2\n"},
         {"unterminated last line", "[A]\nx=1", {{"A", "y", "2"}}, "[A]\nx=1\ny=2\n"},
         {"value in place keeps the blanks around it",
          "[a]\n  KEY\t=\told\t\n",

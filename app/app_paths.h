@@ -1,0 +1,15 @@
+// Where the program keeps its settings and finds its help page.
+#pragma once
+
+#include <QString>
+
+namespace varnelt {
+
+// "varnelt.ini" in the program's folder when that file exists there (a portable copy),
+// otherwise in the user's configuration folder ($XDG_CONFIG_HOME/varnelt/).
+QString IniFilePath();
+
+// The help page beside the program (a build tree) or in the installed share folder.
+QString HelpFilePath();
+
+}  // namespace varnelt

@@ -1,0 +1,19 @@
+// The About box: the program's icon, name and version, the maker's notice and addresses.
+#pragma once
+
+#include <QDialog>
+
+namespace varnelt {
+
+class Dialogs;
+
+inline constexpr char kMakerWebPage[] = "https://varnelt.example/";
+inline constexpr char kMakerMail[] = "support@varnelt.example";
+
+class AboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    AboutDialog(Dialogs& dialogs, QWidget* parent);
+};
+
+}  // namespace varnelt
