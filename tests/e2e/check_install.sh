@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks the installed layout: the programs find
+# their libraries in ../lib/varnelt and judge an archive.
+# Usage: check_install.sh <build folder>
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for file in bin/varnelt bin/varnelt-check share/varnelt/help/index.html share/applications/varnelt.desktop \
+    share/icons/hicolor/scalable/apps/varnelt.svg share/icons/hicolor/48x48/apps/varnelt.png; do
+    [ -e "$prefix/$file" ] || { echo "missing $file" >&2; exit 1; }
+done
+for library in unlha32 unzip32 cab32 tar32 unrar32 bga32 7-zip32; do
+    [ -f "$prefix/lib/varnelt/lib$library.so" ] || { echo "missing lib$library.so" >&2; exit 1; }
+done
+
+cd "$prefix"
+printf 'content\n' > a.txt
+zip -q -X a.zip a.txt
+# Nothing else on the search path: only the installed folder can supply the libraries.
+env -u LD_LIBRARY_PATH "$prefix/bin/varnelt-check" --formats zip a.zip > log.txt
+grep -q '"a.zip",.*"正常な書庫ﾌｧｲﾙ"' log.txt
+echo "1 passed, 0 failed"
