@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Takes docs/screenshot.png: the window under a virtual display, after a run over a few
+# archives made here.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+work="$(mktemp -d)"
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/archives" "$work/config"
+(
+    cd "$work/archives"
+    printf 'report\n' > report.txt && zip -q -X report.zip report.txt
+    printf 'a\n' > a.txt && printf 'b\n' > b.txt && zip -q -X pair.zip a.txt b.txt
+    tar czf photos.tgz a.txt && cp report.zip wrong-name.lzh
+    printf 'damaged' > damaged.zip
+    rm -f ./*.txt
+)
+export XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8
+Xvfb :77 -screen 0 900x560x24 >/dev/null 2>&1 &
+sleep 1
+export DISPLAY=:77
+"${VARNELT_BUILD:-$here/build}/bin/varnelt" "$work/archives" &
+sleep 2
+id="$(xdotool search --onlyvisible --name '^Varnelt$' | tail -n 1)"
+xdotool windowfocus --sync "$id"
+xdotool key alt+s
+sleep 2
+import -window "$id" "$here/docs/screenshot.png"
+echo "wrote docs/screenshot.png"
