@@ -18,8 +18,7 @@ int main(int argc, char* argv[]) {
     const QString root = QString::fromLocal8Bit(argv[1]);
     const QList<EntryList> contents = {
         {{QStringLiteral("a.txt"), "alpha"}},
-        {{QStringLiteral("docs/"), ""},
-         {QStringLiteral("docs/表.txt"), sampleContent(3000, 1)},
+        {{QStringLiteral("docs/表.txt"), sampleContent(3000, 1)},
          {QStringLiteral("b.bin"), sampleContent(700, 2)}},
     };
     struct Format {
