@@ -7,7 +7,8 @@
 namespace varnelt {
 
 QString IniFilePath() {
-    const QString portable = QCoreApplication::applicationDirPath() + QStringLiteral("/varnelt.ini");
+    const QString portable =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/varnelt.ini");
     if (QFileInfo(portable).isFile()) {
         return portable;
     }
@@ -21,7 +22,8 @@ QString HelpFilePath() {
     if (QFileInfo(beside).isFile()) {
         return beside;
     }
-    return QFileInfo(program + QStringLiteral("/../share/varnelt/help/index.html")).absoluteFilePath();
+    return QFileInfo(program + QStringLiteral("/../share/varnelt/help/index.html"))
+        .absoluteFilePath();
 }
 
 }  // namespace varnelt

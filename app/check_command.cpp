@@ -97,9 +97,9 @@ std::optional<int> parseNumber(const QString& text, int low, int high) {
 std::vector<ArchiveFormat> parseFormats(const QString& list, const ArchiverSet& archivers) {
     std::vector<ArchiveFormat> formats;
     for (const QString& name : list.split(u',')) {
-        const auto found = std::find_if(kAllFormats.begin(), kAllFormats.end(), [&](ArchiveFormat f) {
-            return name.trimmed() == QLatin1String(TraitsOf(f).name);
-        });
+        const auto found = std::find_if(
+            kAllFormats.begin(), kAllFormats.end(),
+            [&](ArchiveFormat f) { return name.trimmed() == QLatin1String(TraitsOf(f).name); });
         if (found == kAllFormats.end()) {
             throw UsageError{QStringLiteral("unknown format '%1' in --formats").arg(name)};
         }
@@ -149,7 +149,8 @@ ExtensionFilter parseFilter(const QString& mode, const std::vector<ArchiveFormat
     }
     auto filter = ExtensionFilter::fromList(list);
     if (!filter) {
-        throw UsageError{QStringLiteral("--filter '%1' holds an invalid pattern (an unclosed '[')").arg(mode)};
+        throw UsageError{
+            QStringLiteral("--filter '%1' holds an invalid pattern (an unclosed '[')").arg(mode)};
     }
     return *filter;
 }
@@ -184,19 +185,23 @@ Options parseOptions(const QStringList& arguments, const ArchiverSet& archivers)
     if (parser.isSet(count)) {
         const auto limit = parseNumber(parser.value(count), 2, 999999);
         if (!limit) {
-            throw UsageError{QStringLiteral("--count takes a number from 2 to 999999, not '%1'").arg(parser.value(count))};
+            throw UsageError{QStringLiteral("--count takes a number from 2 to 999999, not '%1'")
+                                 .arg(parser.value(count))};
         }
         options.rules.fileCountLimit = *limit;
     }
-    options.rules.fileCountVerdict = FormatFileCountVerdict(options.rules.fileCountLimit, kBadNoFileSumCaption);
-    options.filter = parseFilter(parser.isSet(filter) ? parser.value(filter) : QStringLiteral("off"),
-                                 options.formats, archivers);
+    options.rules.fileCountVerdict =
+        FormatFileCountVerdict(options.rules.fileCountLimit, kBadNoFileSumCaption);
+    options.filter =
+        parseFilter(parser.isSet(filter) ? parser.value(filter) : QStringLiteral("off"),
+                    options.formats, archivers);
     options.recursive = parser.isSet(recursive);
     options.jobs = QThread::idealThreadCount();
     if (parser.isSet(jobs)) {
         const auto value = parseNumber(parser.value(jobs), 1, 256);
         if (!value) {
-            throw UsageError{QStringLiteral("--jobs takes a number from 1 to 256, not '%1'").arg(parser.value(jobs))};
+            throw UsageError{QStringLiteral("--jobs takes a number from 1 to 256, not '%1'")
+                                 .arg(parser.value(jobs))};
         }
         options.jobs = *value;
     }
@@ -293,7 +298,8 @@ int RunCheckCommand(const QStringList& arguments) {
     }
     log.write(LogHeaderRecord());
 
-    const std::vector<ArchiveChecker> checkers = archivers.checkersFor(options.formats, options.rules);
+    const std::vector<ArchiveChecker> checkers =
+        archivers.checkersFor(options.formats, options.rules);
     const bool progress = isatty(STDERR_FILENO) == 1;
     int good = 0;
     int bad = 0;
@@ -321,8 +327,8 @@ int RunCheckCommand(const QStringList& arguments) {
         ++errors;
     }
     err() << (progress ? "\n" : "") << "good " << good << ", bad " << bad << ", missing " << missing
-          << ", total " << rows.size() << ", elapsed " << FormatElapsedSeconds(clock.elapsed() / 1000)
-          << Qt::endl;
+          << ", total " << rows.size() << ", elapsed "
+          << FormatElapsedSeconds(clock.elapsed() / 1000) << Qt::endl;
     if (errors > 0) {
         return 2;
     }

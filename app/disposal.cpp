@@ -53,7 +53,8 @@ MaybeError copyThenRemove(const QString& source, const QString& target) {
     if (in.get() < 0 || fstat(in.get(), &info) != 0) {
         return RuntimeError{errno, source};
     }
-    Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777));
+    Descriptor out(
+        ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777));
     if (out.get() < 0) {
         return RuntimeError{errno, target};
     }
@@ -77,7 +78,8 @@ MaybeError copyThenRemove(const QString& source, const QString& target) {
             break;
         }
         for (ssize_t written = 0; written < got;) {
-            const ssize_t put = ::write(out.get(), buffer + written, static_cast<size_t>(got - written));
+            const ssize_t put =
+                ::write(out.get(), buffer + written, static_cast<size_t>(got - written));
             if (put < 0 && errno == EINTR) {
                 continue;
             }
@@ -116,7 +118,8 @@ void MoveToTrash(const QString& path) {
     }
 }
 
-FreeName FindFreeName(const QString& folder, const QString& fileName, const std::function<void()>& pump) {
+FreeName FindFreeName(const QString& folder, const QString& fileName,
+                      const std::function<void()>& pump) {
     if (FindOnPath(folder + fileName) == 0) {
         return {fileName, std::nullopt};
     }
@@ -159,23 +162,23 @@ MaybeError DisposeOf(DisposalAction action, const QString& folder, const QString
                      const QString& destination, const std::function<void()>& pump) {
     const QString path = folder + fileName;
     switch (action) {
-    case DisposalAction::Nothing:
-        return std::nullopt;
-    case DisposalAction::Move: {
-        const FreeName free = FindFreeName(destination, fileName, pump);
-        if (free.error) {
-            return free.error;
+        case DisposalAction::Nothing:
+            return std::nullopt;
+        case DisposalAction::Move: {
+            const FreeName free = FindFreeName(destination, fileName, pump);
+            if (free.error) {
+                return free.error;
+            }
+            return MoveWithoutReplacing(path, destination + free.name);
         }
-        return MoveWithoutReplacing(path, destination + free.name);
-    }
-    case DisposalAction::DeleteInBox:
-        MoveToTrash(path);  // a failure is not reported: the file simply stays
-        return std::nullopt;
-    case DisposalAction::Delete:
-        if (::unlink(path.toUtf8().constData()) != 0) {
-            return RuntimeError{errno, path};
-        }
-        return std::nullopt;
+        case DisposalAction::DeleteInBox:
+            MoveToTrash(path);  // a failure is not reported: the file simply stays
+            return std::nullopt;
+        case DisposalAction::Delete:
+            if (::unlink(path.toUtf8().constData()) != 0) {
+                return RuntimeError{errno, path};
+            }
+            return std::nullopt;
     }
     return std::nullopt;
 }

@@ -18,7 +18,8 @@ struct FreeName {
     QString name;
     MaybeError error;
 };
-FreeName FindFreeName(const QString& folder, const QString& fileName, const std::function<void()>& pump);
+FreeName FindFreeName(const QString& folder, const QString& fileName,
+                      const std::function<void()>& pump);
 
 // Moves source to target, never replacing a file at target, also when one appears after the
 // name was chosen. Across file systems every byte is copied and the source removed only when

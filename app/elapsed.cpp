@@ -22,8 +22,12 @@ ElapsedClock::ElapsedClock()
 
 ElapsedClock::ElapsedClock(Now now) : now_(std::move(now)), start_(now_()) {}
 
-void ElapsedClock::reset() { start_ = now_(); }
+void ElapsedClock::reset() {
+    start_ = now_();
+}
 
-QString ElapsedClock::format() const { return FormatElapsedSeconds((now_() - start_) / 1000); }
+QString ElapsedClock::format() const {
+    return FormatElapsedSeconds((now_() - start_) / 1000);
+}
 
 }  // namespace varnelt

@@ -30,7 +30,8 @@ constexpr CatalogueEntry kCatalogue[] = {
     {kErrorInvalidPattern, "拡張子フィルタのパターン文字列が正しくありません。",
      "Invalid pattern in the extension list"},
     {kErrorNoFreeName, "移動先に使える名前がありません。", "No free name left in the destination"},
-    {kErrorIncompleteWrite, "ファイルを最後まで書き込めませんでした。", "The file could not be written completely"},
+    {kErrorIncompleteWrite, "ファイルを最後まで書き込めませんでした。",
+     "The file could not be written completely"},
 };
 
 const CatalogueEntry* find(int number) {

@@ -21,8 +21,9 @@ QByteArray record(const QStringList& fields) {
 }  // namespace
 
 QByteArray LogHeaderRecord() {
-    return record({QStringLiteral("ファイル名"), QStringLiteral("フォルダ名"), QStringLiteral("サイズ"),
-                   QStringLiteral("更新日時"), QStringLiteral("検査結果")});
+    return record({QStringLiteral("ファイル名"), QStringLiteral("フォルダ名"),
+                   QStringLiteral("サイズ"), QStringLiteral("更新日時"),
+                   QStringLiteral("検査結果")});
 }
 
 QByteArray LogRecord(const TargetRow& row) {

@@ -9,7 +9,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varnelt"), QIcon(QStringLiteral(":/varnelt.png"))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("varnelt"), QIcon(QStringLiteral(":/varnelt.png"))));
     varnelt::QtDialogs dialogs;
     varnelt::ArchiverSet archivers;
     varnelt::MainWindow window(dialogs, archivers);

@@ -18,8 +18,9 @@ FileDecision DecideRow(const TargetRow& row, const std::vector<ArchiveChecker>& 
     return {false, DecideFile(path, checkers)};
 }
 
-void DecideInParallel(const std::vector<TargetRow>& rows, const std::vector<ArchiveChecker>& checkers,
-                      int jobs, const std::function<void(size_t, const FileDecision&)>& deliver) {
+void DecideInParallel(const std::vector<TargetRow>& rows,
+                      const std::vector<ArchiveChecker>& checkers, int jobs,
+                      const std::function<void(size_t, const FileDecision&)>& deliver) {
     std::vector<std::optional<FileDecision>> decided(rows.size());
     std::mutex mutex;
     std::condition_variable ready;

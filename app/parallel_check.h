@@ -16,8 +16,9 @@ struct FileDecision {
 
 // Decides the file of every row with `jobs` threads. `deliver` runs on the calling thread,
 // once per row and in row order, as soon as that row and every row before it are decided.
-void DecideInParallel(const std::vector<TargetRow>& rows, const std::vector<ArchiveChecker>& checkers,
-                      int jobs, const std::function<void(size_t, const FileDecision&)>& deliver);
+void DecideInParallel(const std::vector<TargetRow>& rows,
+                      const std::vector<ArchiveChecker>& checkers, int jobs,
+                      const std::function<void(size_t, const FileDecision&)>& deliver);
 
 // One row's decision, as the check run makes it.
 FileDecision DecideRow(const TargetRow& row, const std::vector<ArchiveChecker>& checkers);

@@ -51,7 +51,9 @@ QString LocateOnPath(const QString& name) {
     return {};
 }
 
-int FindOnPath(const QString& name) { return static_cast<int>(LocateOnPath(name).size()); }
+int FindOnPath(const QString& name) {
+    return static_cast<int>(LocateOnPath(name).size());
+}
 
 QString StripExtension(const QString& text) {
     const qsizetype dot = text.lastIndexOf(u'.');

@@ -34,7 +34,8 @@ constexpr qint64 kRunPumpIntervalMs = 20;
 }  // namespace
 
 void MainWindow::setStatus(int panel, const QString& value) {
-    statusPanels[static_cast<size_t>(panel)]->setText(QString::fromUtf8(kPanelPrefixes[panel]) + value);
+    statusPanels[static_cast<size_t>(panel)]->setText(QString::fromUtf8(kPanelPrefixes[panel]) +
+                                                      value);
 }
 
 CheckRules MainWindow::rulesForRun() const {
@@ -56,33 +57,38 @@ CheckRules MainWindow::rulesForRun() const {
 void MainWindow::cmdStart_Click() {
     if (model_->size() == 0) {
         dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-                         QStringLiteral("検査するファイルが登録されていません。"), Dialogs::Buttons::Ok);
+                         QStringLiteral("検査するファイルが登録されていません。"),
+                         Dialogs::Buttons::Ok);
         return;
     }
     if (optActionMove->isChecked()) {
         const QString destination = txtBadMove->text();
         // The root is tested as it is, any other folder without its trailing "/".
-        const QString folder = destination == QLatin1String("/") ? destination : destination.chopped(1);
+        const QString folder =
+            destination == QLatin1String("/") ? destination : destination.chopped(1);
         if (FindOnPath(folder) == 0) {
             const Dialogs::Answer create = dialogs_.message(
                 this, Dialogs::Icon::Question, QStringLiteral("移動先フォルダが存在しません"),
-                QStringLiteral("異常書庫ファイルの移動先フォルダが存在しません。\n移動先フォルダを作成して、続行しますか？"),
+                QStringLiteral("異常書庫ファイルの移動先フォルダが存在しません。\n移動先フォルダを"
+                               "作成して、続行しますか？"),
                 Dialogs::Buttons::YesNo);
             if (create != Dialogs::Answer::Yes) {
                 return;
             }
             if (!QDir().mkpath(destination) || FindOnPath(folder) == 0) {
                 dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-                                 QStringLiteral("移動先フォルダの作成に失敗しました。"), Dialogs::Buttons::Ok);
+                                 QStringLiteral("移動先フォルダの作成に失敗しました。"),
+                                 Dialogs::Buttons::Ok);
                 return;
             }
         }
     }
     if (optActionDelete->isChecked() &&
-        dialogs_.message(this, Dialogs::Icon::Question, QStringLiteral("確認"),
-                         QStringLiteral("異常書庫ファイルに対して[直接削除する]の設定になっています。\n"
-                                        "この設定で削除されたファイルは復元できません。\n続行しますか？"),
-                         Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
+        dialogs_.message(
+            this, Dialogs::Icon::Question, QStringLiteral("確認"),
+            QStringLiteral("異常書庫ファイルに対して[直接削除する]の設定になっています。\n"
+                           "この設定で削除されたファイルは復元できません。\n続行しますか？"),
+            Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
         return;
     }
     EnterBusyState();
@@ -99,11 +105,13 @@ void MainWindow::cmdStart_Click() {
     LeaveBusyState();
 }
 
-void MainWindow::tmrTimer_Timer() { setStatus(Time, runClock_.format()); }
+void MainWindow::tmrTimer_Timer() {
+    setStatus(Time, runClock_.format());
+}
 
 void MainWindow::selectRow(int row) {
-    lvwList->selectionModel()->setCurrentIndex(model_->index(row, 0),
-                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    lvwList->selectionModel()->setCurrentIndex(
+        model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void MainWindow::pumpDuringRun() {
@@ -157,7 +165,8 @@ void MainWindow::RunCheck() {
             if (decision.outcome.result == 1) {
                 setStatus(Good, QString::number(++good));
             } else {
-                error = DisposeOf(action, target.folder, target.name, destination, [this] { pumpDuringRun(); });
+                error = DisposeOf(action, target.folder, target.name, destination,
+                                  [this] { pumpDuringRun(); });
                 if (error) {
                     break;  // the failing file is not counted
                 }

@@ -57,7 +57,8 @@ public:
 private:
     void flush() {
         for (qsizetype written = 0; !error_ && written < pending_.size();) {
-            const ssize_t put = ::write(fd_, pending_.constData() + written, static_cast<size_t>(pending_.size() - written));
+            const ssize_t put = ::write(fd_, pending_.constData() + written,
+                                        static_cast<size_t>(pending_.size() - written));
             if (put < 0 && errno == EINTR) {
                 continue;
             }
@@ -90,7 +91,8 @@ QString MainWindow::chooseLogFile() {
         // The dialog asked about the name as typed, not about this one.
         if (QFileInfo::exists(path) &&
             dialogs_.message(this, Dialogs::Icon::Question, QStringLiteral("ファイルを保存"),
-                             QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(GetFileName(path, false)),
+                             QStringLiteral("%1 は既に存在します。\n上書きしますか？")
+                                 .arg(GetFileName(path, false)),
                              Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
             return {};
         }
@@ -100,8 +102,8 @@ QString MainWindow::chooseLogFile() {
 
 void MainWindow::mnuFileLogSave_Click() {
     if (model_->size() == 0) {
-        dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"), QStringLiteral("保存するログがありません"),
-                         Dialogs::Buttons::Ok);
+        dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
+                         QStringLiteral("保存するログがありません"), Dialogs::Buttons::Ok);
         return;
     }
     const QString path = chooseLogFile();
@@ -124,8 +126,10 @@ void MainWindow::mnuFileLogSave_Click() {
     }
     if (log.finish()) {
         const bool stopped = stopRequested_;
-        dialogs_.message(this, Dialogs::Icon::None, stopped ? QStringLiteral("停止") : QStringLiteral("完了"),
-                         stopped ? QStringLiteral("ログの保存中に停止ボタンが押されました") : QStringLiteral("ログを保存しました"),
+        dialogs_.message(this, Dialogs::Icon::None,
+                         stopped ? QStringLiteral("停止") : QStringLiteral("完了"),
+                         stopped ? QStringLiteral("ログの保存中に停止ボタンが押されました")
+                                 : QStringLiteral("ログを保存しました"),
                          Dialogs::Buttons::Ok);
     } else {
         ShowRuntimeError(*log.error());

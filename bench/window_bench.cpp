@@ -30,7 +30,9 @@ constexpr int kFiles = 100000;
 class BenchDialogs : public Dialogs {
 public:
     QString folder;
-    Answer message(QWidget*, Icon, const QString&, const QString&, Buttons) override { return Answer::Ok; }
+    Answer message(QWidget*, Icon, const QString&, const QString&, Buttons) override {
+        return Answer::Ok;
+    }
     QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
     QString chooseFolder(QWidget*, const QString&) override { return folder; }
     QString saveFile(QWidget*, const QString&, const QStringList&) override { return {}; }
@@ -54,7 +56,8 @@ void makeFiles(const QString& folder) {
     }
     QDir().mkpath(folder);
     for (int i = 0; i < kFiles; ++i) {
-        QFile file(folder + QStringLiteral("/file%1.zip").arg(i * 7919 % kFiles, 6, 10, QLatin1Char('0')));
+        QFile file(folder +
+                   QStringLiteral("/file%1.zip").arg(i * 7919 % kFiles, 6, 10, QLatin1Char('0')));
         file.open(QIODevice::WriteOnly);
         file.write(QByteArray(i % 977, 'x'));
     }
@@ -66,7 +69,8 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTextStream out(stdout);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath() + QStringLiteral("/varnelt-bench-100k");
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                    : QDir::tempPath() + QStringLiteral("/varnelt-bench-100k");
     makeFiles(folder);
 
     BenchDialogs dialogs;
@@ -86,11 +90,11 @@ int main(int argc, char* argv[]) {
         fastMode->setChecked(fast);
         clock.start();
         button->click();
-        out << "registration of " << window.targets().size() << " files, fast mode " << (fast ? "on " : "off")
-            << ": " << clock.elapsed() << " ms" << Qt::endl;
+        out << "registration of " << window.targets().size() << " files, fast mode "
+            << (fast ? "on " : "off") << ": " << clock.elapsed() << " ms" << Qt::endl;
     }
-    out << "resident memory with " << window.targets().size() << " rows: " << residentKilobytes() / 1024 << " MB"
-        << Qt::endl;
+    out << "resident memory with " << window.targets().size()
+        << " rows: " << residentKilobytes() / 1024 << " MB" << Qt::endl;
 
     for (int column = 0; column < TargetListModel::ColumnCount; ++column) {
         clock.start();
@@ -103,11 +107,12 @@ int main(int argc, char* argv[]) {
     for (int row = 0; row < window.targets().size(); row += 2) {
         scattered.select(window.targets().index(row, 0), window.targets().index(row, 0));
     }
-    view->selectionModel()->select(scattered, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->select(scattered,
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     clock.start();
     window.findChild<QAbstractButton*>(QStringLiteral("cmdLogClear_1"))->click();
     QCoreApplication::processEvents();
-    out << "removal of 50000 scattered rows: " << clock.elapsed() << " ms, " << window.targets().size() << " left"
-        << Qt::endl;
+    out << "removal of 50000 scattered rows: " << clock.elapsed() << " ms, "
+        << window.targets().size() << " left" << Qt::endl;
     return 0;
 }

@@ -86,18 +86,18 @@ ArchiveChecker::TestOutcome ArchiveChecker::runTest(const QByteArray& path) cons
 CheckOutcome ArchiveChecker::CheckFile(const QString& path) const {
     const TestOutcome test = runTest(path.toUtf8());
     switch (test.verdict) {
-    case TestVerdict::Failed:
-        if (rules_.badFile) {
-            return {0, rules_.badFileCaption, std::nullopt};
-        }
-        return {1, kGoodVerdict, std::nullopt};
-    case TestVerdict::Password:
-        if (rules_.badNoPassword) {
-            return {-1, rules_.badNoPasswordCaption, std::nullopt};
-        }
-        break;
-    case TestVerdict::Passed:
-        break;
+        case TestVerdict::Failed:
+            if (rules_.badFile) {
+                return {0, rules_.badFileCaption, std::nullopt};
+            }
+            return {1, kGoodVerdict, std::nullopt};
+        case TestVerdict::Password:
+            if (rules_.badNoPassword) {
+                return {-1, rules_.badNoPasswordCaption, std::nullopt};
+            }
+            break;
+        case TestVerdict::Passed:
+            break;
     }
     return applyRules(path, test.answer);
 }
@@ -157,23 +157,23 @@ int ArchiveChecker::CheckStoredName(const QString& path) const {
 RuleAnswer ArchiveChecker::CheckExtension(const QString& path, int32_t testResult) const {
     const QString extension = GetExtension(path).toLower();
     switch (traits_.extensionRule) {
-    case ExtensionRule::LeadingBytes:
-        return checkLeadingBytes(path, extension);
-    case ExtensionRule::SfxQuery:
-        return {checkSfx(path.toUtf8(), extension), std::nullopt};
-    case ExtensionRule::BgaResult: {
-        // The test result names the kind; only a self-extracting one needs its bytes read.
-        const QLatin1String kind(testResult == 1 ? "gza" : "bza");
-        if (extension == kind) {
-            return {0, std::nullopt};
+        case ExtensionRule::LeadingBytes:
+            return checkLeadingBytes(path, extension);
+        case ExtensionRule::SfxQuery:
+            return {checkSfx(path.toUtf8(), extension), std::nullopt};
+        case ExtensionRule::BgaResult: {
+            // The test result names the kind; only a self-extracting one needs its bytes read.
+            const QLatin1String kind(testResult == 1 ? "gza" : "bza");
+            if (extension == kind) {
+                return {0, std::nullopt};
+            }
+            const LeadingBytes head = readLeadingBytes(path);
+            if (head.error) {
+                return {0, head.error};
+            }
+            const bool keeps = startsWith(head, "MZ") && extension == QLatin1String("exe");
+            return {keeps ? 0 : -1, std::nullopt};
         }
-        const LeadingBytes head = readLeadingBytes(path);
-        if (head.error) {
-            return {0, head.error};
-        }
-        const bool keeps = startsWith(head, "MZ") && extension == QLatin1String("exe");
-        return {keeps ? 0 : -1, std::nullopt};
-    }
     }
     return {-1, std::nullopt};
 }

@@ -40,15 +40,15 @@ enum class ExtensionRule {
 
 struct FormatTraits {
     ArchiveFormat format;
-    const char* name;           // lzh, zip, ...: the headless checker's format names
-    const char* captionPrefix;  // &LZH
-    const char* libraryFile;    // libunlha32.so
-    const char* functionPrefix; // Unlha
+    const char* name;            // lzh, zip, ...: the headless checker's format names
+    const char* captionPrefix;   // &LZH
+    const char* libraryFile;     // libunlha32.so
+    const char* functionPrefix;  // Unlha
     TestCall testCall;
-    const char* commandSwitches;           // put before the quoted path
-    std::span<const int32_t> checkModes;   // CheckArchive modes, tried in order while 0 comes back
-    bool secondResultPasses;               // CheckArchive's 2 passes too (BGA, YZ1)
-    bool hasPasswordAnswer;                // 0x800A takes the password path (ZIP)
+    const char* commandSwitches;          // put before the quoted path
+    std::span<const int32_t> checkModes;  // CheckArchive modes, tried in order while 0 comes back
+    bool secondResultPasses;              // CheckArchive's 2 passes too (BGA, YZ1)
+    bool hasPasswordAnswer;               // 0x800A takes the password path (ZIP)
     ExtensionRule extensionRule;
     std::span<const LeadingBytesRule> leadingBytes;
     const char* plainExtension;  // SfxQuery: the extension of a plain archive

@@ -27,10 +27,10 @@ enum {
     VARNELT_ARC_ERROR_START = 0x8000,
     VARNELT_ARC_ERROR_DISK_SPACE = 0x8001,
     VARNELT_ARC_ERROR_UNKNOWN_TYPE = 0x8004,
-    VARNELT_ARC_ERROR_METHOD = 0x8005,       /* an entry uses a method this library cannot decode */
+    VARNELT_ARC_ERROR_METHOD = 0x8005, /* an entry uses a method this library cannot decode */
     VARNELT_ARC_ERROR_FILE_OPEN = 0x8009,
-    VARNELT_ARC_ERROR_PASSWORD = 0x800A,     /* encrypted, and no password was given */
-    VARNELT_ARC_ERROR_FILE_CRC = 0x800C,     /* an entry's data does not match its checksum */
+    VARNELT_ARC_ERROR_PASSWORD = 0x800A, /* encrypted, and no password was given */
+    VARNELT_ARC_ERROR_FILE_CRC = 0x800C, /* an entry's data does not match its checksum */
     VARNELT_ARC_ERROR_HEADER_CRC = 0x8016,
     VARNELT_ARC_ERROR_HEADER_BROKEN = 0x8017,
     VARNELT_ARC_ERROR_ARC_FILE_OPEN = 0x8018, /* the archive file cannot be opened */

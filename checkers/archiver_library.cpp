@@ -40,7 +40,9 @@ std::unique_ptr<ArchiverLibrary> ArchiverLibrary::load(const QString& fullPath,
 ArchiverLibrary::ArchiverLibrary(void* handle, QString path)
     : handle_(handle), path_(std::move(path)) {}
 
-ArchiverLibrary::~ArchiverLibrary() { dlclose(handle_); }
+ArchiverLibrary::~ArchiverLibrary() {
+    dlclose(handle_);
+}
 
 void* ArchiverLibrary::resolve(const QByteArray& name) const {
     return dlsym(handle_, name.constData());

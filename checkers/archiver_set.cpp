@@ -17,7 +17,9 @@ QString FormatArchiverCaption(const QString& prefix, const QString& libraryFile,
     if (version < 0 || version > 32767) {
         return {};
     }
-    return head + QStringLiteral(" v%1.%2)").arg(version / 100).arg(version % 100, 2, 10, QLatin1Char('0'));
+    return head + QStringLiteral(" v%1.%2)")
+                      .arg(version / 100)
+                      .arg(version % 100, 2, 10, QLatin1Char('0'));
 }
 
 ArchiverSet::ArchiverSet(Locate locate) : locate_(std::move(locate)) {}
@@ -62,7 +64,8 @@ std::vector<ArchiveChecker> ArchiverSet::checkersFor(const std::vector<ArchiveFo
                                                      const CheckRules& rules) const {
     std::vector<ArchiveChecker> checkers;
     for (const ArchiveFormat format : kAllFormats) {
-        if (installed(format) && std::find(formats.begin(), formats.end(), format) != formats.end()) {
+        if (installed(format) &&
+            std::find(formats.begin(), formats.end(), format) != formats.end()) {
             checkers.emplace_back(TraitsOf(format), *library(format), rules);
         }
     }

@@ -13,7 +13,8 @@ int ReadPositionValue(const QString& text) {
         if (c < u'0' || c > u'9') {
             return 0;
         }
-        value = std::min<qint64>(value * 10 + (c.unicode() - u'0'), std::numeric_limits<int>::max());
+        value =
+            std::min<qint64>(value * 10 + (c.unicode() - u'0'), std::numeric_limits<int>::max());
     }
     return static_cast<int>(value);
 }

@@ -6,8 +6,8 @@
 namespace varnelt {
 
 struct ThresholdRepair {
-    QString text;          // what the field must hold
-    bool offerNameRule;    // the name rule applies only at 2
+    QString text;        // what the field must hold
+    bool offerNameRule;  // the name rule applies only at 2
 };
 
 ThresholdRepair RepairThreshold(const QString& text);

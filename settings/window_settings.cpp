@@ -21,10 +21,15 @@ namespace varnelt {
 namespace {
 
 // The format boxes' keys, in the order they are read and written.
-constexpr const char* kArchiveKeys[kFormatCount] = {"LHA", "ZIP", "CAB", "TAR", "RAR", "BGA", "YZ1", "GCA", "7z"};
+constexpr const char* kArchiveKeys[kFormatCount] = {"LHA", "ZIP", "CAB", "TAR", "RAR",
+                                                    "BGA", "YZ1", "GCA", "7z"};
 
-QString flag(bool on) { return on ? QStringLiteral("True") : QStringLiteral("False"); }
-QString tick(const QCheckBox* box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
+QString flag(bool on) {
+    return on ? QStringLiteral("True") : QStringLiteral("False");
+}
+QString tick(const QCheckBox* box) {
+    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 }  // namespace
 
@@ -34,7 +39,9 @@ void MainWindow::LoadSettings() {
     const auto value = [&profile](const char* section, const char* key) {
         return profile.value(QLatin1String(section), QLatin1String(key));
     };
-    const auto ticked = [&](const char* section, const char* key) { return value(section, key) == QLatin1String("1"); };
+    const auto ticked = [&](const char* section, const char* key) {
+        return value(section, key) == QLatin1String("1");
+    };
 
     const QSize screen = ToTwips(QRect(QPoint(), this->screen()->size())).size();
     const int left = ReadPositionValue(value("Position", "Left"));
@@ -72,7 +79,8 @@ void MainWindow::LoadSettings() {
     txtBadMove->setText(value("Action", "Folder"));
 
     for (const ArchiveFormat format : kAllFormats) {
-        chkExt[static_cast<size_t>(format)]->setChecked(ticked("Archive", kArchiveKeys[static_cast<int>(format)]));
+        chkExt[static_cast<size_t>(format)]->setChecked(
+            ticked("Archive", kArchiveKeys[static_cast<int>(format)]));
     }
     chkBadNoExt->setChecked(ticked("BadFile", "BadNoExt"));
     chkBadNoPassword->setChecked(ticked("BadFile", "BadNoPassword"));
@@ -98,17 +106,20 @@ void MainWindow::SaveSettings() {
     set("Option", "FormTop", flag(mnuOptionFormTop->isChecked()));
     set("Option", "SettingHidden", flag(mnuOptionSettingHidden->isChecked()));
     set("Option", "SubFolderAdd", tick(chkSubFolderAdd));
-    set("Filter", "Select", optFilterOnManual->isChecked() ? QStringLiteral("Manual")
-                            : optFilterOnAuto->isChecked() ? QStringLiteral("Auto")
-                                                           : QStringLiteral("OFF"));
+    set("Filter", "Select",
+        optFilterOnManual->isChecked() ? QStringLiteral("Manual")
+        : optFilterOnAuto->isChecked() ? QStringLiteral("Auto")
+                                       : QStringLiteral("OFF"));
     set("Filter", "List", txtFilterExt->text());
-    set("Action", "Select", optActionMove->isChecked()          ? QStringLiteral("Move")
-                            : optActionDeleteInBox->isChecked() ? QStringLiteral("DeleteInBox")
-                            : optActionDelete->isChecked()      ? QStringLiteral("Delete")
-                                                                : QStringLiteral("Nothing"));
+    set("Action", "Select",
+        optActionMove->isChecked()          ? QStringLiteral("Move")
+        : optActionDeleteInBox->isChecked() ? QStringLiteral("DeleteInBox")
+        : optActionDelete->isChecked()      ? QStringLiteral("Delete")
+                                            : QStringLiteral("Nothing"));
     set("Action", "Folder", txtBadMove->text());
     for (const ArchiveFormat format : kAllFormats) {
-        set("Archive", kArchiveKeys[static_cast<int>(format)], tick(chkExt[static_cast<size_t>(format)]));
+        set("Archive", kArchiveKeys[static_cast<int>(format)],
+            tick(chkExt[static_cast<size_t>(format)]));
     }
     set("BadFile", "BadNoExt", tick(chkBadNoExt));
     set("BadFile", "BadNoPassword", tick(chkBadNoPassword));
@@ -130,7 +141,8 @@ void MainWindow::mnuOptionIniDefault_Click() {
     optActionNothing->setChecked(true);
     txtBadMove->clear();
     for (const ArchiveFormat format : kAllFormats) {
-        chkExt[static_cast<size_t>(format)]->setChecked(format == ArchiveFormat::LZH || format == ArchiveFormat::ZIP);
+        chkExt[static_cast<size_t>(format)]->setChecked(format == ArchiveFormat::LZH ||
+                                                        format == ArchiveFormat::ZIP);
     }
     chkBadFile->setChecked(true);
     chkBadNoPassword->setChecked(false);

@@ -121,8 +121,8 @@ FolderListing ListRegularFiles(const QString& folder) {
     for (const QByteArray& name : entries.names) {
         struct stat info {};
         // A link counts as what it points to; a dangling link is not a file.
-        if (name.startsWith('.') ||
-            fstatat(dirfd(dir.get()), name.constData(), &info, 0) != 0 || !S_ISREG(info.st_mode)) {
+        if (name.startsWith('.') || fstatat(dirfd(dir.get()), name.constData(), &info, 0) != 0 ||
+            !S_ISREG(info.st_mode)) {
             continue;
         }
         listing.rows.push_back(TargetRow{QString::fromUtf8(name), folder,

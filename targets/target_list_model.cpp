@@ -27,24 +27,24 @@ QVariant TargetListModel::data(const QModelIndex& index, int role) const {
     }
     const TargetRow& target = row(index.row());
     switch (index.column()) {
-    case NameColumn:
-        return target.name;
-    case FolderColumn:
-        return target.folder;
-    case SizeColumn:
-        return target.sizeText();
-    case ModifiedColumn:
-        return target.modified;
-    case VerdictColumn:
-        return target.verdict;
-    default:
-        return {};
+        case NameColumn:
+            return target.name;
+        case FolderColumn:
+            return target.folder;
+        case SizeColumn:
+            return target.sizeText();
+        case ModifiedColumn:
+            return target.modified;
+        case VerdictColumn:
+            return target.verdict;
+        default:
+            return {};
     }
 }
 
 QVariant TargetListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const kHeaders[ColumnCount] = {"ファイル名", "フォルダ名", "サイズ", "更新日時",
-                                                      "検査結果"};
+    static const char* const kHeaders[ColumnCount] = {"ファイル名", "フォルダ名", "サイズ",
+                                                      "更新日時", "検査結果"};
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) {
         return {};
     }
@@ -63,7 +63,8 @@ void TargetListModel::append(std::vector<TargetRow>&& rows) {
         return;
     }
     beginInsertRows({}, size(), size() + static_cast<int>(rows.size()) - 1);
-    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
+                 std::make_move_iterator(rows.end()));
     endInsertRows();
     rows.clear();
 }
@@ -108,14 +109,14 @@ void TargetListModel::removeRowSet(std::vector<int> indexes) {
 void TargetListModel::sortBy(int column, Qt::SortOrder order) {
     const auto key = [column](const TargetRow& row) -> const QString& {
         switch (column) {
-        case FolderColumn:
-            return row.folder;
-        case ModifiedColumn:
-            return row.modified;
-        case VerdictColumn:
-            return row.verdict;
-        default:
-            return row.name;
+            case FolderColumn:
+                return row.folder;
+            case ModifiedColumn:
+                return row.modified;
+            case VerdictColumn:
+                return row.verdict;
+            default:
+                return row.name;
         }
     };
     const auto less = [&](const TargetRow& a, const TargetRow& b) {
@@ -128,7 +129,8 @@ void TargetListModel::sortBy(int column, Qt::SortOrder order) {
     if (order == Qt::AscendingOrder) {
         std::stable_sort(rows_.begin(), rows_.end(), less);
     } else {
-        std::stable_sort(rows_.begin(), rows_.end(), [&](const TargetRow& a, const TargetRow& b) { return less(b, a); });
+        std::stable_sort(rows_.begin(), rows_.end(),
+                         [&](const TargetRow& a, const TargetRow& b) { return less(b, a); });
     }
     emit layoutChanged();
 }

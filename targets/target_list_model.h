@@ -13,7 +13,14 @@ namespace varnelt {
 class TargetListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { NameColumn, FolderColumn, SizeColumn, ModifiedColumn, VerdictColumn, ColumnCount };
+    enum Column {
+        NameColumn,
+        FolderColumn,
+        SizeColumn,
+        ModifiedColumn,
+        VerdictColumn,
+        ColumnCount
+    };
 
     explicit TargetListModel(QObject* parent = nullptr);
 

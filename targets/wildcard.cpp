@@ -17,7 +17,8 @@ std::optional<WildcardPattern> WildcardPattern::compile(const QString& pattern) 
         const QChar c = pattern[i];
         if (c == u'*') {
             // Consecutive stars match what one does.
-            if (compiled.tokens_.empty() || !std::holds_alternative<AnyRun>(compiled.tokens_.back())) {
+            if (compiled.tokens_.empty() ||
+                !std::holds_alternative<AnyRun>(compiled.tokens_.back())) {
                 compiled.tokens_.emplace_back(AnyRun{});
             }
         } else if (c == u'?') {

@@ -15,7 +15,9 @@ namespace varnelt {
 namespace {
 
 // A format takes part only while its caption does not say its library is missing.
-bool available(const QCheckBox* box) { return !box->text().contains(kNotInstalledMark); }
+bool available(const QCheckBox* box) {
+    return !box->text().contains(kNotInstalledMark);
+}
 
 }  // namespace
 

@@ -39,8 +39,9 @@ void MainWindow::cmdLogClear_Click(int index) {
     // The row that took the topmost removed row's place, or the new last row.
     if (model_->size() > 0) {
         const int select = std::min(topmost, model_->size() - 1);
-        lvwList->selectionModel()->setCurrentIndex(model_->index(select, 0),
-                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        lvwList->selectionModel()->setCurrentIndex(
+            model_->index(select, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     RefreshFormState();
 }

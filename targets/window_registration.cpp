@@ -21,7 +21,9 @@ constexpr qint64 kPumpIntervalMs = 30;
 
 }  // namespace
 
-void MainWindow::flushPendingRows() { model_->append(std::move(pendingRows_)); }
+void MainWindow::flushPendingRows() {
+    model_->append(std::move(pendingRows_));
+}
 
 void MainWindow::pump() {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -74,23 +76,24 @@ void MainWindow::AddFile(const QString& path) {
 
 void MainWindow::cmdSelect_Click(int index) {
     if (index == 0) {
-        const QString path =
-            dialogs_.openFile(this, QStringLiteral("ファイルを開く"), QStringLiteral("全ファイル (*)"));
+        const QString path = dialogs_.openFile(this, QStringLiteral("ファイルを開く"),
+                                               QStringLiteral("全ファイル (*)"));
         if (!path.isEmpty()) {
             EnterBusyState();
             AddFile(path);
             LeaveBusyState();
         }
     } else if (index == 1) {
-        const QString folder = dialogs_.chooseFolder(this, QStringLiteral("検査するフォルダを選択して下さい。"));
+        const QString folder =
+            dialogs_.chooseFolder(this, QStringLiteral("検査するフォルダを選択して下さい。"));
         if (!folder.isEmpty()) {
             EnterBusyState();
             AddFolder(folder);
             LeaveBusyState();
         }
     } else {
-        const QString folder =
-            dialogs_.chooseFolder(this, QStringLiteral("異常書庫ファイルの移動先のフォルダを選択して下さい。"));
+        const QString folder = dialogs_.chooseFolder(
+            this, QStringLiteral("異常書庫ファイルの移動先のフォルダを選択して下さい。"));
         if (!folder.isEmpty()) {
             txtBadMove->setText(folder.endsWith(u'/') ? folder : folder + u'/');
         }

@@ -26,7 +26,8 @@ Widget* place(QWidget* parent, const char* name, const QRect& twipsRect, const Q
 AboutDialog::AboutDialog(Dialogs& dialogs, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("バージョン情報"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(FromTwips(QSize(4095, 3150)));
     setModal(true);
 
@@ -44,13 +45,17 @@ AboutDialog::AboutDialog(Dialogs& dialogs, QWidget* parent) : QDialog(parent) {
                                       QStringLiteral("このソフトは、フリーソフトです"))}) {
         label->setAlignment(Qt::AlignCenter);
     }
-    auto* close = place<QPushButton>(frame, "cmdClose", {1200, 2400, 1455, 375}, QStringLiteral("閉じる(&C)"));
-    auto* mail = place<QPushButton>(frame, "cmdMyMail", {240, 1320, 3375, 255}, QLatin1String(kMakerMail));
-    auto* homepage = place<QPushButton>(frame, "cmdMyHomepage", {240, 1680, 3375, 255}, QLatin1String(kMakerWebPage));
+    auto* close = place<QPushButton>(frame, "cmdClose", {1200, 2400, 1455, 375},
+                                     QStringLiteral("閉じる(&C)"));
+    auto* mail =
+        place<QPushButton>(frame, "cmdMyMail", {240, 1320, 3375, 255}, QLatin1String(kMakerMail));
+    auto* homepage = place<QPushButton>(frame, "cmdMyHomepage", {240, 1680, 3375, 255},
+                                        QLatin1String(kMakerWebPage));
     // Each address button opens what it shows.
     connect(mail, &QPushButton::clicked, this,
             [&dialogs, mail] { dialogs.openUrl(QUrl(QStringLiteral("mailto:") + mail->text())); });
-    connect(homepage, &QPushButton::clicked, this, [&dialogs, homepage] { dialogs.openUrl(QUrl(homepage->text())); });
+    connect(homepage, &QPushButton::clicked, this,
+            [&dialogs, homepage] { dialogs.openUrl(QUrl(homepage->text())); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     setTabOrder(close, mail);
     setTabOrder(mail, homepage);

@@ -44,7 +44,8 @@ void SetMenuCheckBitmaps(QAction* item) {
     item->setIconVisibleInMenu(true);
     if (!item->property("checkMarkImages").toBool()) {
         item->setProperty("checkMarkImages", true);
-        QObject::connect(item, &QAction::toggled, item, [item](bool on) { item->setIcon(iconFor(on)); });
+        QObject::connect(item, &QAction::toggled, item,
+                         [item](bool on) { item->setIcon(iconFor(on)); });
     }
 }
 

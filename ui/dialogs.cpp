@@ -37,13 +37,16 @@ QString QtDialogs::chooseFolder(QWidget* owner, const QString& title) {
 }
 
 QString QtDialogs::saveFile(QWidget* owner, const QString& title, const QStringList& filters) {
-    return QFileDialog::getSaveFileName(owner, title, QDir::homePath(), filters.join(QStringLiteral(";;")));
+    return QFileDialog::getSaveFileName(owner, title, QDir::homePath(),
+                                        filters.join(QStringLiteral(";;")));
 }
 
 }  // namespace varnelt
 
 namespace varnelt {
 
-void QtDialogs::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtDialogs::openUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
 
 }  // namespace varnelt

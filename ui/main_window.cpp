@@ -61,9 +61,9 @@ struct FormatBoxPlace {
     int top;
 };
 constexpr FormatBoxPlace kFormatBoxes[] = {
-    {ArchiveFormat::LZH, "chkExtLHA", 120, 240},     {ArchiveFormat::CAB, "chkExtCAB", 120, 480},
-    {ArchiveFormat::RAR, "chkExtRAR", 120, 720},     {ArchiveFormat::GCA, "chkExtGCA", 120, 960},
-    {ArchiveFormat::BGA, "chkExtBGA", 120, 1200},    {ArchiveFormat::ZIP, "chkExtZIP", 2880, 240},
+    {ArchiveFormat::LZH, "chkExtLHA", 120, 240},      {ArchiveFormat::CAB, "chkExtCAB", 120, 480},
+    {ArchiveFormat::RAR, "chkExtRAR", 120, 720},      {ArchiveFormat::GCA, "chkExtGCA", 120, 960},
+    {ArchiveFormat::BGA, "chkExtBGA", 120, 1200},     {ArchiveFormat::ZIP, "chkExtZIP", 2880, 240},
     {ArchiveFormat::SevenZip, "chkExt7z", 2880, 480}, {ArchiveFormat::TAR, "chkExtTAR", 2880, 720},
     {ArchiveFormat::YZ1, "chkExtYZ1", 2880, 960},
 };
@@ -71,7 +71,10 @@ constexpr FormatBoxPlace kFormatBoxes[] = {
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, ArchiverSet& archivers, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), archivers_(archivers), model_(new TargetListModel(this)) {
+    : QMainWindow(parent),
+      dialogs_(dialogs),
+      archivers_(archivers),
+      model_(new TargetListModel(this)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Varnelt"));
     // The design positions assume a 9-point Japanese user-interface font.
@@ -101,14 +104,14 @@ void MainWindow::buildControls() {
     etch->setGeometry(0, 0, 10000, 2);
 
     fraAllSetting = place<QWidget>(client, "fraAllSetting", {0, 120, 10695, 5535});
-    fraCheckedArchiver = frame(fraAllSetting, "fraCheckedArchiver", QStringLiteral("検査対象書庫ファイル"),
-                               {120, 0, 5655, 1575});
+    fraCheckedArchiver = frame(fraAllSetting, "fraCheckedArchiver",
+                               QStringLiteral("検査対象書庫ファイル"), {120, 0, 5655, 1575});
     fraIzyoTeigi = frame(fraAllSetting, "fraIzyoTeigi", QStringLiteral("異常書庫ファイルの定義"),
                          {5880, 0, 4695, 1575});
     fraExtFilter = frame(fraAllSetting, "fraExtFilter", QStringLiteral("検査対象拡張子フィルタ"),
                          {120, 1680, 5655, 975});
-    fraIzyoSyori = frame(fraAllSetting, "fraIzyoSyori", QStringLiteral("異常書庫ファイルに対しての処理"),
-                         {5880, 1680, 4695, 975});
+    fraIzyoSyori = frame(fraAllSetting, "fraIzyoSyori",
+                         QStringLiteral("異常書庫ファイルに対しての処理"), {5880, 1680, 4695, 975});
 
     // The captions are padded so that they line up in a fixed-pitch font.
     QFont fixed(QStringLiteral("IPAGothic"));
@@ -116,30 +119,37 @@ void MainWindow::buildControls() {
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
     for (const FormatBoxPlace& box : kFormatBoxes) {
-        QCheckBox* check = place<QCheckBox>(fraCheckedArchiver, box.name, {box.left, box.top, 2655, 255});
+        QCheckBox* check =
+            place<QCheckBox>(fraCheckedArchiver, box.name, {box.left, box.top, 2655, 255});
         check->setFont(fixed);
         chkExt[static_cast<size_t>(box.format)] = check;
     }
 
-    chkBadFile = place<QCheckBox>(fraIzyoTeigi, "chkBadFile", {120, 240, 3615, 255}, kBadFileCaption);
-    chkBadNoExt = place<QCheckBox>(fraIzyoTeigi, "chkBadNoExt", {120, 480, 2895, 255}, kBadNoExtCaption);
-    chkBadNoFileSum = place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileSum", {120, 720, 375, 255}, kBadNoFileSumCaption);
-    txtBadNoFileSum = place<QLineEdit>(fraIzyoTeigi, "txtBadNoFileSum", {360, 720, 640, 270}, QStringLiteral("2"));
+    chkBadFile =
+        place<QCheckBox>(fraIzyoTeigi, "chkBadFile", {120, 240, 3615, 255}, kBadFileCaption);
+    chkBadNoExt =
+        place<QCheckBox>(fraIzyoTeigi, "chkBadNoExt", {120, 480, 2895, 255}, kBadNoExtCaption);
+    chkBadNoFileSum = place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileSum", {120, 720, 375, 255},
+                                       kBadNoFileSumCaption);
+    txtBadNoFileSum = place<QLineEdit>(fraIzyoTeigi, "txtBadNoFileSum", {360, 720, 640, 270},
+                                       QStringLiteral("2"));
     txtBadNoFileSum->setMaxLength(6);
     txtBadNoFileSum->setToolTip(QStringLiteral("2～999999までの値を入力して下さい"));
     Label2 = place<QLabel>(fraIzyoTeigi, "Label2", {1110, 750, 2775, 255},
                            QStringLiteral("つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
-    chkBadNoFileName =
-        place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileName", {360, 960, 4095, 255}, kBadNoFileNameCaption);
-    chkBadNoPassword =
-        place<QCheckBox>(fraIzyoTeigi, "chkBadNoPassword", {120, 1200, 4335, 255}, kBadNoPasswordCaption);
+    chkBadNoFileName = place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileName", {360, 960, 4095, 255},
+                                        kBadNoFileNameCaption);
+    chkBadNoPassword = place<QCheckBox>(fraIzyoTeigi, "chkBadNoPassword", {120, 1200, 4335, 255},
+                                        kBadNoPasswordCaption);
     chkBadFile->setChecked(true);
     txtBadNoFileSum->setEnabled(false);
     chkBadNoFileName->setEnabled(false);
 
-    optFilterOff = place<QRadioButton>(fraExtFilter, "optFilterOff", {120, 240, 1095, 255}, QStringLiteral("使わない"));
-    optFilterOnManual = place<QRadioButton>(fraExtFilter, "optFilterOnManual", {1320, 240, 1575, 255},
-                                            QStringLiteral("使う(手動追加)"));
+    optFilterOff = place<QRadioButton>(fraExtFilter, "optFilterOff", {120, 240, 1095, 255},
+                                       QStringLiteral("使わない"));
+    optFilterOnManual =
+        place<QRadioButton>(fraExtFilter, "optFilterOnManual", {1320, 240, 1575, 255},
+                            QStringLiteral("使う(手動追加)"));
     optFilterOnAuto = place<QRadioButton>(fraExtFilter, "optFilterOnAuto", {3000, 240, 1575, 255},
                                           QStringLiteral("使う（自動追加）"));
     optFilterOff->setChecked(true);
@@ -149,11 +159,13 @@ void MainWindow::buildControls() {
 
     optActionNothing = place<QRadioButton>(fraIzyoSyori, "optActionNothing", {120, 240, 1095, 255},
                                            QStringLiteral("何もしない"));
-    optActionDeleteInBox = place<QRadioButton>(fraIzyoSyori, "optActionDeleteInBox", {1320, 240, 1575, 255},
-                                               QStringLiteral("ごみ箱へ捨てる"));
+    optActionDeleteInBox =
+        place<QRadioButton>(fraIzyoSyori, "optActionDeleteInBox", {1320, 240, 1575, 255},
+                            QStringLiteral("ごみ箱へ捨てる"));
     optActionDelete = place<QRadioButton>(fraIzyoSyori, "optActionDelete", {3000, 240, 1455, 255},
                                           QStringLiteral("直接削除する"));
-    optActionMove = place<QRadioButton>(fraIzyoSyori, "optActionMove", {120, 600, 1095, 255}, QStringLiteral("移動する"));
+    optActionMove = place<QRadioButton>(fraIzyoSyori, "optActionMove", {120, 600, 1095, 255},
+                                        QStringLiteral("移動する"));
     optActionNothing->setChecked(true);
     txtBadMove = place<QLineEdit>(fraIzyoSyori, "txtBadMove", {1320, 600, 2895, 270});
     txtBadMove->setReadOnly(true);
@@ -183,8 +195,10 @@ void MainWindow::buildControls() {
     lvwList->setAcceptDrops(true);
     lvwList->viewport()->setAcceptDrops(true);
 
-    cmdLogClear[0] = place<QPushButton>(fraAllSetting, "cmdLogClear_0", {120, 5160, 975, 375}, QStringLiteral("全クリア"));
-    cmdLogClear[1] = place<QPushButton>(fraAllSetting, "cmdLogClear_1", {1095, 5160, 975, 375}, QStringLiteral("クリア"));
+    cmdLogClear[0] = place<QPushButton>(fraAllSetting, "cmdLogClear_0", {120, 5160, 975, 375},
+                                        QStringLiteral("全クリア"));
+    cmdLogClear[1] = place<QPushButton>(fraAllSetting, "cmdLogClear_1", {1095, 5160, 975, 375},
+                                        QStringLiteral("クリア"));
     cmdSelect[0] = place<QPushButton>(fraAllSetting, "cmdSelect_0", {2175, 5160, 1695, 375},
                                       QStringLiteral("検査ファイル登録"));
     cmdSelect[0]->setToolTip(QStringLiteral("ファイル選択"));
@@ -194,8 +208,10 @@ void MainWindow::buildControls() {
     chkSubFolderAdd = place<QCheckBox>(fraAllSetting, "chkSubFolderAdd", {5685, 5160, 2775, 345},
                                        QStringLiteral("サブフォルダも検査対象とする"));
 
-    cmdStart = place<QPushButton>(client, "cmdStart", {8625, 5280, 975, 375}, QStringLiteral("実行(&S)"));
-    cmdStop = place<QPushButton>(client, "cmdStop", {9600, 5280, 975, 375}, QStringLiteral("停止(&S)"));
+    cmdStart =
+        place<QPushButton>(client, "cmdStart", {8625, 5280, 975, 375}, QStringLiteral("実行(&S)"));
+    cmdStop =
+        place<QPushButton>(client, "cmdStop", {9600, 5280, 975, 375}, QStringLiteral("停止(&S)"));
     cmdStart->setEnabled(false);
     cmdStop->setEnabled(false);
     prgCount = place<QProgressBar>(client, "prgCount", {0, 5760, 10695, 135});
@@ -207,7 +223,8 @@ void MainWindow::buildControls() {
     sbrCount = statusBar;
     const char* const panelKeys[] = {"S_Good", "S_Bad", "S_Total", "S_Time"};
     const QString panelTexts[] = {QStringLiteral("正常書庫 0"), QStringLiteral("異常書庫 0"),
-                                  QStringLiteral("検査総数 0"), QStringLiteral("検査時間 00:00:00")};
+                                  QStringLiteral("検査総数 0"),
+                                  QStringLiteral("検査時間 00:00:00")};
     for (size_t i = 0; i < statusPanels.size(); ++i) {
         auto* panel = new QLabel(panelTexts[i], statusBar);
         panel->setObjectName(QLatin1String(panelKeys[i]));
@@ -225,7 +242,8 @@ void MainWindow::buildControls() {
 void MainWindow::buildMenus() {
     mnuFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileLogSave = menuItem(mnuFile, "mnuFileLogSave", QStringLiteral("名前をつけてログの保存(&A)"));
+    mnuFileLogSave =
+        menuItem(mnuFile, "mnuFileLogSave", QStringLiteral("名前をつけてログの保存(&A)"));
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileLine"));
     mnuFileEnd = menuItem(mnuFile, "mnuFileEnd", QStringLiteral("終了(&X)"));
 
@@ -235,13 +253,17 @@ void MainWindow::buildMenus() {
 
     mnuOption = menuBar()->addMenu(QStringLiteral("オプション(&O)"));
     mnuOption->setObjectName(QStringLiteral("mnuOption"));
-    mnuOptionFastMode = menuItem(mnuOption, "mnuOptionFastMode", QStringLiteral("処理中はログを非表示にする(高速化)"));
+    mnuOptionFastMode = menuItem(mnuOption, "mnuOptionFastMode",
+                                 QStringLiteral("処理中はログを非表示にする(高速化)"));
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine1"));
-    mnuOptionFormTop = menuItem(mnuOption, "mnuOptionFormTop", QStringLiteral("最前面に表示する(&T)"));
+    mnuOptionFormTop =
+        menuItem(mnuOption, "mnuOptionFormTop", QStringLiteral("最前面に表示する(&T)"));
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine2"));
-    mnuOptionSettingHidden = menuItem(mnuOption, "mnuOptionSettingHidden", QStringLiteral("設定を非表示にする(&H)"));
+    mnuOptionSettingHidden =
+        menuItem(mnuOption, "mnuOptionSettingHidden", QStringLiteral("設定を非表示にする(&H)"));
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine3"));
-    mnuOptionIniDefault = menuItem(mnuOption, "mnuOptionIniDefault", QStringLiteral("設定を初期化する(&D)"));
+    mnuOptionIniDefault =
+        menuItem(mnuOption, "mnuOptionIniDefault", QStringLiteral("設定を初期化する(&D)"));
     for (QAction* item : {mnuOptionFastMode, mnuOptionFormTop, mnuOptionSettingHidden}) {
         item->setCheckable(true);
     }
@@ -264,24 +286,26 @@ void MainWindow::layoutClient(int width, int height) {
     const QRect list = ToTwips(lvwList->geometry());
     const int frameWidth = w;
     const int frameHeight = h - 675;
-    const QRect newList(list.left(), list.top(), frameWidth - 2 * list.left(), frameHeight - (list.top() + 480));
+    const QRect newList(list.left(), list.top(), frameWidth - 2 * list.left(),
+                        frameHeight - (list.top() + 480));
     lvwList->setGeometry(FromTwips(newList));
     const int rowTop = newList.top() + newList.height() + 105;
-    for (QWidget* widget : std::initializer_list<QWidget*>{cmdLogClear[0], cmdLogClear[1], cmdSelect[0], cmdSelect[1],
-                                                           chkSubFolderAdd}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             cmdLogClear[0], cmdLogClear[1], cmdSelect[0], cmdSelect[1], chkSubFolderAdd}) {
         const QRect place = ToTwips(widget->geometry());
         widget->setGeometry(FromTwips(QRect(place.left(), rowTop, place.width(), place.height())));
     }
     const QRect start = ToTwips(cmdStart->geometry());
-    const QRect startPlace(frameWidth - (list.left() + 2 * start.width()), settings.top() + rowTop, start.width(),
-                           start.height());
+    const QRect startPlace(frameWidth - (list.left() + 2 * start.width()), settings.top() + rowTop,
+                           start.width(), start.height());
     cmdStart->setGeometry(FromTwips(startPlace));
     const QRect stop = ToTwips(cmdStop->geometry());
-    cmdStop->setGeometry(FromTwips(
-        QRect(frameWidth - (list.left() + stop.width()), startPlace.top(), stop.width(), stop.height())));
+    cmdStop->setGeometry(FromTwips(QRect(frameWidth - (list.left() + stop.width()),
+                                         startPlace.top(), stop.width(), stop.height())));
     const QRect progress = ToTwips(prgCount->geometry());
-    prgCount->setGeometry(FromTwips(QRect(progress.left(), startPlace.top() + startPlace.height() + 105,
-                                          frameWidth - 2 * progress.left(), progress.height())));
+    prgCount->setGeometry(
+        FromTwips(QRect(progress.left(), startPlace.top() + startPlace.height() + 105,
+                        frameWidth - 2 * progress.left(), progress.height())));
     const QRect status = ToTwips(sbrCount->geometry());
     sbrCount->setGeometry(FromTwips(QRect(0, h - status.height(), w, status.height())));
 }

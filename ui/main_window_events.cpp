@@ -43,15 +43,18 @@ void MainWindow::connectHandlers() {
         watched->installEventFilter(this);
     }
     for (int i = 0; i < 3; ++i) {
-        connect(cmdSelect[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdSelect_Click(i); });
+        connect(cmdSelect[static_cast<size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { cmdSelect_Click(i); });
     }
     for (int i = 0; i < 2; ++i) {
-        connect(cmdLogClear[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdLogClear_Click(i); });
+        connect(cmdLogClear[static_cast<size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { cmdLogClear_Click(i); });
     }
     connect(cmdStart, &QPushButton::clicked, this, &MainWindow::cmdStart_Click);
     connect(cmdStop, &QPushButton::clicked, this, &MainWindow::cmdStop_Click);
     connect(tmrTimer, &QTimer::timeout, this, &MainWindow::tmrTimer_Timer);
-    connect(lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::lvwList_ColumnClick);
+    connect(lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &MainWindow::lvwList_ColumnClick);
 
     // Every format, rule and action box ends in a refresh; the count box does more first.
     for (QCheckBox* box : chkExt) {
@@ -61,7 +64,8 @@ void MainWindow::connectHandlers() {
         connect(box, &QCheckBox::toggled, this, &MainWindow::RefreshFormState);
     }
     connect(chkBadNoFileSum, &QCheckBox::toggled, this, &MainWindow::chkBadNoFileSum_Click);
-    for (QRadioButton* option : {optActionNothing, optActionMove, optActionDeleteInBox, optActionDelete}) {
+    for (QRadioButton* option :
+         {optActionNothing, optActionMove, optActionDeleteInBox, optActionDelete}) {
         connect(option, &QRadioButton::toggled, this, [this](bool on) {
             if (on) {
                 RefreshFormState();
@@ -81,7 +85,8 @@ void MainWindow::connectHandlers() {
     connect(mnuViewDLL, &QAction::triggered, this, &MainWindow::mnuViewDLL_Click);
     connect(mnuFileLogSave, &QAction::triggered, this, &MainWindow::mnuFileLogSave_Click);
     connect(mnuOptionFormTop, &QAction::triggered, this, &MainWindow::mnuOptionFormTop_Click);
-    connect(mnuOptionSettingHidden, &QAction::triggered, this, &MainWindow::mnuOptionSettingHidden_Click);
+    connect(mnuOptionSettingHidden, &QAction::triggered, this,
+            &MainWindow::mnuOptionSettingHidden_Click);
     connect(mnuOptionIniDefault, &QAction::triggered, this, &MainWindow::mnuOptionIniDefault_Click);
     connect(mnuHelpHelp, &QAction::triggered, this, &MainWindow::mnuHelpHelp_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &MainWindow::mnuHelpAbout_Click);
@@ -131,9 +136,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == txtBadMove && type == QEvent::ToolTip) {
         // A long destination can be read in full from its tooltip.
-        txtBadMove->setToolTip(txtBadMove->text().isEmpty()
-                                   ? QStringLiteral("フォルダをここへドラッグ＆ドロップで登録が可能です")
-                                   : txtBadMove->text());
+        txtBadMove->setToolTip(
+            txtBadMove->text().isEmpty()
+                ? QStringLiteral("フォルダをここへドラッグ＆ドロップで登録が可能です")
+                : txtBadMove->text());
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -8,14 +8,17 @@
 
 namespace varnelt {
 
-void MainWindow::mnuHelpHelp_Click() { dialogs_.openUrl(QUrl::fromLocalFile(HelpFilePath())); }
+void MainWindow::mnuHelpHelp_Click() {
+    dialogs_.openUrl(QUrl::fromLocalFile(HelpFilePath()));
+}
 
 void MainWindow::mnuHelpAbout_Click() {
     AboutDialog about(dialogs_, this);
     about.setWindowIcon(windowIcon());
     // Centred on the main window, wherever that puts it.
     const QRect main = frameGeometry();
-    about.move(main.left() + main.width() / 2 - about.width() / 2, main.top() + main.height() / 2 - about.height() / 2);
+    about.move(main.left() + main.width() / 2 - about.width() / 2,
+               main.top() + main.height() / 2 - about.height() / 2);
     about.exec();
 }
 

@@ -10,7 +10,9 @@
 
 namespace varnelt {
 
-void MainWindow::mnuOptionFormTop_Click() { applyFormTop(mnuOptionFormTop->isChecked()); }
+void MainWindow::mnuOptionFormTop_Click() {
+    applyFormTop(mnuOptionFormTop->isChecked());
+}
 
 void MainWindow::applyFormTop(bool onTop) {
     mnuOptionFormTop->setChecked(onTop);
@@ -23,13 +25,16 @@ void MainWindow::applyFormTop(bool onTop) {
     }
 }
 
-void MainWindow::mnuOptionSettingHidden_Click() { applySettingHidden(mnuOptionSettingHidden->isChecked()); }
+void MainWindow::mnuOptionSettingHidden_Click() {
+    applySettingHidden(mnuOptionSettingHidden->isChecked());
+}
 
 void MainWindow::applySettingHidden(bool hidden) {
     mnuOptionSettingHidden->setChecked(hidden);
     // The list grows upward into the hidden frames; its bottom edge stays where it was.
     const QRect frame = ToTwips(fraExtFilter->geometry());
-    const int top = hidden ? ToTwips(fraCheckedArchiver->geometry()).top() : frame.top() + frame.height() + 105;
+    const int top =
+        hidden ? ToTwips(fraCheckedArchiver->geometry()).top() : frame.top() + frame.height() + 105;
     const QRect list = ToTwips(lvwList->geometry());
     const int height = ToTwips(fraAllSetting->geometry()).height() - (top + 480);
     lvwList->setGeometry(FromTwips(QRect(list.left(), top, list.width(), height)));

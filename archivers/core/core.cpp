@@ -18,7 +18,9 @@ int32_t Backend::checkArchive(const std::string& path, int32_t /*mode*/) const {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
@@ -60,7 +62,8 @@ std::optional<TestCommand> parseTestCommand(std::string_view commandLine) {
         return std::nullopt;
     }
     TestCommand command;
-    command.archivePath = std::string(commandLine.substr(firstQuote + 1, lastQuote - firstQuote - 1));
+    command.archivePath =
+        std::string(commandLine.substr(firstQuote + 1, lastQuote - firstQuote - 1));
     if (command.archivePath.empty()) {
         return std::nullopt;
     }

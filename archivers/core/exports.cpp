@@ -4,9 +4,9 @@
 // and IsSFXFile where the format's callers use them.
 #include <sys/stat.h>
 
+#include <memory>
 #include <mutex>
 #include <new>
-#include <memory>
 #include <unordered_map>
 
 #include "backend.h"
@@ -80,7 +80,9 @@ bool isRegularFile(const char* path) {
 
 extern "C" {
 
-VARNELT_EXPORT int32_t VARNELT_API(GetVersion)(void) { return VARNELT_ARCHIVER_VERSION; }
+VARNELT_EXPORT int32_t VARNELT_API(GetVersion)(void) {
+    return VARNELT_ARCHIVER_VERSION;
+}
 
 VARNELT_EXPORT int32_t VARNELT_API(CheckArchive)(const char* path, int32_t mode) {
     if (!isRegularFile(path)) {

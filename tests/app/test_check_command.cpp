@@ -21,7 +21,8 @@ struct CheckRun {
 
 CheckRun runCheck(const QStringList& arguments) {
     QProcess process;
-    process.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + QStringLiteral("/varnelt-check"),
+    process.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() +
+                      QStringLiteral("/varnelt-check"),
                   arguments);
     process.waitForFinished(120000);
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
@@ -68,7 +69,8 @@ class CheckCommand : public ::testing::Test {
 protected:
     QString archive(const QString& name, int seed = 1) {
         const QString path = scratch_.path(name);
-        EXPECT_TRUE(test::makeZip(path, {{QStringLiteral("a.txt"), test::sampleContent(20000, seed)}}));
+        EXPECT_TRUE(
+            test::makeZip(path, {{QStringLiteral("a.txt"), test::sampleContent(20000, seed)}}));
         return path;
     }
     ScratchDir scratch_;
@@ -77,14 +79,17 @@ protected:
 TEST_F(CheckCommand, AllGoodExitsZeroAndLogsEveryFile) {
     archive(QStringLiteral("a.zip"));
     archive(QStringLiteral("b.zip"));
-    const CheckRun run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip"), scratch_.root()});
+    const CheckRun run =
+        runCheck({QStringLiteral("--formats"), QStringLiteral("zip"), scratch_.root()});
     EXPECT_EQ(run.status, 0) << run.err.constData();
     const auto records = parseLog(run.out);
     ASSERT_EQ(records.size(), 3);
-    EXPECT_EQ(records[0], (QStringList{"ファイル名", "フォルダ名", "サイズ", "更新日時", "検査結果"}));
+    EXPECT_EQ(records[0],
+              (QStringList{"ファイル名", "フォルダ名", "サイズ", "更新日時", "検査結果"}));
     EXPECT_EQ(records[1][0], QStringLiteral("a.zip"));
     EXPECT_EQ(records[1][1], scratch_.root());
-    EXPECT_EQ(records[1][2], QString::number(QFileInfo(scratch_.path(QStringLiteral("a.zip"))).size()));
+    EXPECT_EQ(records[1][2],
+              QString::number(QFileInfo(scratch_.path(QStringLiteral("a.zip"))).size()));
     EXPECT_EQ(records[1][4], QStringLiteral("正常な書庫ﾌｧｲﾙ"));
     EXPECT_TRUE(run.err.contains("good 2, bad 0, missing 0, total 2")) << run.err.constData();
 }
@@ -92,7 +97,8 @@ TEST_F(CheckCommand, AllGoodExitsZeroAndLogsEveryFile) {
 TEST_F(CheckCommand, BadFileExitsOne) {
     archive(QStringLiteral("a.zip"));
     test::writeFile(scratch_.path(QStringLiteral("b.zip")), "not an archive");
-    const CheckRun run = runCheck({QStringLiteral("--formats"), QStringLiteral("zip,lzh"), scratch_.root()});
+    const CheckRun run =
+        runCheck({QStringLiteral("--formats"), QStringLiteral("zip,lzh"), scratch_.root()});
     EXPECT_EQ(run.status, 1);
     const auto records = parseLog(run.out);
     ASSERT_EQ(records.size(), 3);
@@ -102,18 +108,22 @@ TEST_F(CheckCommand, BadFileExitsOne) {
 TEST_F(CheckCommand, RulesCountAndFilterOptions) {
     QDir().mkpath(scratch_.path(QStringLiteral("sub")));
     const QString two = scratch_.path(QStringLiteral("sub/two.zip"));
-    ASSERT_TRUE(test::makeZip(two, {{QStringLiteral("a.txt"), "a"}, {QStringLiteral("b.txt"), "b"}}));
+    ASSERT_TRUE(
+        test::makeZip(two, {{QStringLiteral("a.txt"), "a"}, {QStringLiteral("b.txt"), "b"}}));
     test::writeFile(scratch_.path(QStringLiteral("skip.txt")), "text");
-    const CheckRun flat = runCheck({QStringLiteral("--filter"), QStringLiteral("auto"), scratch_.root()});
-    EXPECT_EQ(parseLog(flat.out).size(), 1) << "the text file is filtered out, the subfolder not walked";
-    const CheckRun deep = runCheck({QStringLiteral("-r"), QStringLiteral("--filter"), QStringLiteral("zip"),
-                               QStringLiteral("--rules"), QStringLiteral("broken,count"), scratch_.root()});
+    const CheckRun flat =
+        runCheck({QStringLiteral("--filter"), QStringLiteral("auto"), scratch_.root()});
+    EXPECT_EQ(parseLog(flat.out).size(), 1)
+        << "the text file is filtered out, the subfolder not walked";
+    const CheckRun deep =
+        runCheck({QStringLiteral("-r"), QStringLiteral("--filter"), QStringLiteral("zip"),
+                  QStringLiteral("--rules"), QStringLiteral("broken,count"), scratch_.root()});
     EXPECT_EQ(deep.status, 1);
     const auto records = parseLog(deep.out);
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[1][4], QStringLiteral("2つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
-    const CheckRun three = runCheck({QStringLiteral("--rules"), QStringLiteral("count"), QStringLiteral("--count"),
-                                QStringLiteral("3"), two});
+    const CheckRun three = runCheck({QStringLiteral("--rules"), QStringLiteral("count"),
+                                     QStringLiteral("--count"), QStringLiteral("3"), two});
     EXPECT_EQ(three.status, 0);
 }
 
@@ -123,7 +133,8 @@ TEST_F(CheckCommand, RecordsStayInRegistrationOrderWithJobs) {
     }
     test::writeFile(scratch_.path(QStringLiteral("f07.zip")), "damaged");
     const CheckRun one = runCheck({QStringLiteral("--jobs"), QStringLiteral("1"), scratch_.root()});
-    const CheckRun four = runCheck({QStringLiteral("--jobs"), QStringLiteral("4"), scratch_.root()});
+    const CheckRun four =
+        runCheck({QStringLiteral("--jobs"), QStringLiteral("4"), scratch_.root()});
     EXPECT_EQ(one.status, 1);
     EXPECT_EQ(four.status, 1);
     EXPECT_EQ(one.out, four.out);
@@ -169,7 +180,8 @@ TEST_F(CheckCommand, BadUsageAndErrorsExitTwo) {
 TEST_F(CheckCommand, HelpAndVersion) {
     const CheckRun help = runCheck({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
-    for (const char* word : {"--formats", "--rules", "--count", "--filter", "--jobs", "--log", "-r", "Exit status"}) {
+    for (const char* word :
+         {"--formats", "--rules", "--count", "--filter", "--jobs", "--log", "-r", "Exit status"}) {
         EXPECT_TRUE(help.out.contains(word)) << word;
     }
     const CheckRun version = runCheck({QStringLiteral("--version")});

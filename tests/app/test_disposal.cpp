@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QDateTime>
 
 #include "app/disposal.h"
 #include "app/elapsed.h"
@@ -18,8 +18,8 @@
 namespace varnelt {
 namespace {
 
-using test::ScratchDir;
 using test::readFile;
+using test::ScratchDir;
 using test::writeFile;
 
 const auto kNoPump = [] {};
@@ -48,13 +48,15 @@ TEST_F(FreeNames, NumberGoesBeforeTheLastExtension) {
 }
 
 TEST_F(FreeNames, FirstGapIsFilled) {
-    EXPECT_EQ(freeName(QStringLiteral("r.lzh"), {"r.lzh", "r (2).lzh", "r (3).lzh"}), QStringLiteral("r (1).lzh"));
+    EXPECT_EQ(freeName(QStringLiteral("r.lzh"), {"r.lzh", "r (2).lzh", "r (3).lzh"}),
+              QStringLiteral("r (1).lzh"));
 }
 
 TEST(Disposal, MoveIntoTheFileSOwnFolderTakesANumber) {
     const ScratchDir scratch;
     writeFile(scratch.path(QStringLiteral("a.zip")), "bad");
-    EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch.root(), QStringLiteral("a.zip"), scratch.root(), kNoPump));
+    EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch.root(), QStringLiteral("a.zip"),
+                           scratch.root(), kNoPump));
     EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
     EXPECT_EQ(readFile(scratch.path(QStringLiteral("a (1).zip"))), QByteArray("bad"));
 }
@@ -93,7 +95,8 @@ TEST(Disposal, MoveToAnotherFileSystemKeepsEveryByte) {
     writeFile(source, content);
     const struct utimbuf old = {1000000000, 1000000000};
     utime(source.toUtf8().constData(), &old);
-    EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch.root(), QStringLiteral("big.zip"), other.path() + u'/', kNoPump));
+    EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch.root(), QStringLiteral("big.zip"),
+                           other.path() + u'/', kNoPump));
     EXPECT_FALSE(QFile::exists(source));
     const QString moved = other.path() + QStringLiteral("/big.zip");
     EXPECT_EQ(readFile(moved), content);
@@ -105,24 +108,30 @@ TEST(Disposal, TrashKeepsTheFileRecoverable) {
     const QByteArray previous = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", scratch.path(QStringLiteral("data")).toUtf8());
     writeFile(scratch.path(QStringLiteral("bad.zip")), "bad");
-    EXPECT_FALSE(DisposeOf(DisposalAction::DeleteInBox, scratch.root(), QStringLiteral("bad.zip"), QString(), kNoPump));
+    EXPECT_FALSE(DisposeOf(DisposalAction::DeleteInBox, scratch.root(), QStringLiteral("bad.zip"),
+                           QString(), kNoPump));
     qputenv("XDG_DATA_HOME", previous);
     EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("bad.zip"))));
-    EXPECT_EQ(readFile(scratch.path(QStringLiteral("data/Trash/files/bad.zip"))), QByteArray("bad"));
+    EXPECT_EQ(readFile(scratch.path(QStringLiteral("data/Trash/files/bad.zip"))),
+              QByteArray("bad"));
     EXPECT_TRUE(QFile::exists(scratch.path(QStringLiteral("data/Trash/info/bad.zip.trashinfo"))));
     EXPECT_FALSE(QFile::exists(QDir::currentPath() + QStringLiteral("/files/bad.zip")));
     // A failure of the trash is silent: the file just stays.
-    EXPECT_FALSE(DisposeOf(DisposalAction::DeleteInBox, scratch.root(), QStringLiteral("gone.zip"), QString(), kNoPump));
+    EXPECT_FALSE(DisposeOf(DisposalAction::DeleteInBox, scratch.root(), QStringLiteral("gone.zip"),
+                           QString(), kNoPump));
 }
 
 TEST(Disposal, DeleteAndNothing) {
     const ScratchDir scratch;
     writeFile(scratch.path(QStringLiteral("a.zip")), "a");
-    EXPECT_FALSE(DisposeOf(DisposalAction::Nothing, scratch.root(), QStringLiteral("a.zip"), QString(), kNoPump));
+    EXPECT_FALSE(DisposeOf(DisposalAction::Nothing, scratch.root(), QStringLiteral("a.zip"),
+                           QString(), kNoPump));
     EXPECT_TRUE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
-    EXPECT_FALSE(DisposeOf(DisposalAction::Delete, scratch.root(), QStringLiteral("a.zip"), QString(), kNoPump));
+    EXPECT_FALSE(DisposeOf(DisposalAction::Delete, scratch.root(), QStringLiteral("a.zip"),
+                           QString(), kNoPump));
     EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
-    const MaybeError gone = DisposeOf(DisposalAction::Delete, scratch.root(), QStringLiteral("a.zip"), QString(), kNoPump);
+    const MaybeError gone = DisposeOf(DisposalAction::Delete, scratch.root(),
+                                      QStringLiteral("a.zip"), QString(), kNoPump);
     ASSERT_TRUE(gone.has_value());
     EXPECT_EQ(gone->number, ENOENT);
     EXPECT_TRUE(JapaneseDescription(*gone).endsWith(scratch.path(QStringLiteral("a.zip"))));

@@ -9,16 +9,21 @@ namespace varnelt {
 namespace {
 
 TEST(LogFormat, HeaderAndRecordsAreQuotedAndEndInCrLf) {
-    EXPECT_EQ(LogHeaderRecord(),
-              QStringLiteral("\"ファイル名\",\"フォルダ名\",\"サイズ\",\"更新日時\",\"検査結果\"\r\n").toUtf8());
+    EXPECT_EQ(
+        LogHeaderRecord(),
+        QStringLiteral("\"ファイル名\",\"フォルダ名\",\"サイズ\",\"更新日時\",\"検査結果\"\r\n")
+            .toUtf8());
     const TargetRow row{QStringLiteral("a.zip"), QStringLiteral("/data/"), 1234,
                         QStringLiteral("2026/01/02 03:04"), QStringLiteral("正常な書庫ﾌｧｲﾙ")};
-    EXPECT_EQ(LogRecord(row),
-              QStringLiteral("\"a.zip\",\"/data/\",\"1234\",\"2026/01/02 03:04\",\"正常な書庫ﾌｧｲﾙ\"\r\n").toUtf8());
+    EXPECT_EQ(
+        LogRecord(row),
+        QStringLiteral("\"a.zip\",\"/data/\",\"1234\",\"2026/01/02 03:04\",\"正常な書庫ﾌｧｲﾙ\"\r\n")
+            .toUtf8());
 }
 
 TEST(LogFormat, QuotesAreDoubledAndLineBreaksStayInsideTheField) {
-    const TargetRow row{QStringLiteral("say \"hi\"\n.zip"), QStringLiteral("/a,b/"), -1, QString(), QString()};
+    const TargetRow row{QStringLiteral("say \"hi\"\n.zip"), QStringLiteral("/a,b/"), -1, QString(),
+                        QString()};
     EXPECT_EQ(LogRecord(row), QByteArray("\"say \"\"hi\"\"\n.zip\",\"/a,b/\",\"\",\"\",\"\"\r\n"));
 }
 

@@ -16,9 +16,9 @@ struct Row {
 };
 
 TEST(StripExtension, CutsAtTheLastDotOfTheWholeText) {
-    const Row rows[] = {{"report.lzh", "report"}, {"a.tar.gz", "a.tar"}, {".profile", ""},
-                        {"name.", "name"},         {"README", "README"}, {"old.d/readme", "old"},
-                        {"", ""},                  {"表.zip", "表"}};
+    const Row rows[] = {
+        {"report.lzh", "report"}, {"a.tar.gz", "a.tar"},   {".profile", ""}, {"name.", "name"},
+        {"README", "README"},     {"old.d/readme", "old"}, {"", ""},         {"表.zip", "表"}};
     for (const Row& row : rows) {
         EXPECT_EQ(StripExtension(QString::fromUtf8(row.input)), QString::fromUtf8(row.expected))
             << row.input;
@@ -26,9 +26,9 @@ TEST(StripExtension, CutsAtTheLastDotOfTheWholeText) {
 }
 
 TEST(GetExtension, StopsAtTheLastFolderSeparator) {
-    const Row rows[] = {{"report.LZH", "LZH"},  {"a.tar.gz", "gz"},   {"name.", ""},
-                        {".profile", "profile"}, {"/dir.old/README", ""}, {"README", ""},
-                        {"", ""},                {"/x/日本語.ＺＩＰ", "ＺＩＰ"}};
+    const Row rows[] = {
+        {"report.LZH", "LZH"},   {"a.tar.gz", "gz"}, {"name.", ""}, {".profile", "profile"},
+        {"/dir.old/README", ""}, {"README", ""},     {"", ""},      {"/x/日本語.ＺＩＰ", "ＺＩＰ"}};
     for (const Row& row : rows) {
         EXPECT_EQ(GetExtension(QString::fromUtf8(row.input)), QString::fromUtf8(row.expected))
             << row.input;

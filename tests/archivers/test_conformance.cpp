@@ -24,7 +24,9 @@ struct FormatCase {
     bool storesFolderEntries = true;
 };
 
-void PrintTo(const FormatCase& format, std::ostream* out) { *out << format.label; }
+void PrintTo(const FormatCase& format, std::ostream* out) {
+    *out << format.label;
+}
 
 const FormatCase kFormats[] = {
     {"zip", {"libunzip32.so", "UnZip", "-t -qq"}, &makeZip, "zip", true},
@@ -53,16 +55,18 @@ protected:
     }
     // One large entry, so that the middle of the archive lies inside its data.
     QString makeLarge() {
-        return make(QStringLiteral("large"), {{QStringLiteral("payload.txt"), sampleContent(200000, 7)}});
+        return make(QStringLiteral("large"),
+                    {{QStringLiteral("payload.txt"), sampleContent(200000, 7)}});
     }
     ScratchDir scratch_;
     std::unique_ptr<BoundLibrary> library_;
 };
 
 TEST_P(Conformance, IntactArchivePasses) {
-    const QString archive = make(QStringLiteral("three"), {{QStringLiteral("a.txt"), "alpha"},
-                                                           {QStringLiteral("b.txt"), sampleContent(5000, 1)},
-                                                           {QStringLiteral("c.txt"), ""}});
+    const QString archive =
+        make(QStringLiteral("three"), {{QStringLiteral("a.txt"), "alpha"},
+                                       {QStringLiteral("b.txt"), sampleContent(5000, 1)},
+                                       {QStringLiteral("c.txt"), ""}});
     EXPECT_EQ(library_->test(archive), 0);
     EXPECT_EQ(library_->test(makeLarge()), 0);
 }
@@ -83,13 +87,15 @@ TEST_P(Conformance, TruncatedArchiveFails) {
 }
 
 TEST_P(Conformance, EmptyShortAndForeignFilesFail) {
-    const QString empty = scratch_.path(QStringLiteral("empty.") + QLatin1String(GetParam().extension));
+    const QString empty =
+        scratch_.path(QStringLiteral("empty.") + QLatin1String(GetParam().extension));
     writeFile(empty, {});
     EXPECT_NE(library_->test(empty), 0);
     EXPECT_LT(library_->count(empty), 0);
     EXPECT_FALSE(library_->firstName(empty).has_value());
 
-    const QString oneByte = scratch_.path(QStringLiteral("one.") + QLatin1String(GetParam().extension));
+    const QString oneByte =
+        scratch_.path(QStringLiteral("one.") + QLatin1String(GetParam().extension));
     writeFile(oneByte, "P");
     EXPECT_NE(library_->test(oneByte), 0);
 
@@ -103,7 +109,8 @@ TEST_P(Conformance, ArchiveOfAnotherFormatFails) {
     const EntryList entries{{QStringLiteral("a.txt"), "alpha"}};
     // An LZH archive is foreign to every library but the LZH one, a ZIP to that one.
     const bool isLzh = GetParam().make == &makeLzh;
-    const QString foreign = scratch_.path(isLzh ? QStringLiteral("foreign.zip") : QStringLiteral("foreign.lzh"));
+    const QString foreign =
+        scratch_.path(isLzh ? QStringLiteral("foreign.zip") : QStringLiteral("foreign.lzh"));
     ASSERT_TRUE(isLzh ? makeZip(foreign, entries) : makeLzh(foreign, entries));
     EXPECT_NE(library_->test(foreign), 0);
     EXPECT_LT(library_->count(foreign), 0);
@@ -113,26 +120,26 @@ TEST_P(Conformance, ArchiveOfAnotherFormatFails) {
 TEST_P(Conformance, CountsEntriesFoldersIncluded) {
     EXPECT_EQ(library_->count(make(QStringLiteral("one"), {{QStringLiteral("only.txt"), "x"}})), 1);
     EXPECT_EQ(library_->count(make(QStringLiteral("two"), {{QStringLiteral("a.txt"), "a"},
-                                                          {QStringLiteral("b.txt"), "b"}})),
+                                                           {QStringLiteral("b.txt"), "b"}})),
               2);
     if (!GetParam().storesFolderEntries) {
         return;
     }
     EXPECT_EQ(library_->count(make(QStringLiteral("folder"), {{QStringLiteral("docs/"), ""},
-                                                             {QStringLiteral("docs/a.txt"), "a"},
-                                                             {QStringLiteral("b.txt"), "b"}})),
+                                                              {QStringLiteral("docs/a.txt"), "a"},
+                                                              {QStringLiteral("b.txt"), "b"}})),
               3);
 }
 
 TEST_P(Conformance, FirstNameIsStoredNameWithFolderPart) {
-    EXPECT_EQ(library_->firstName(make(QStringLiteral("single"), {{QStringLiteral("readme.txt"), "r"}})),
-              std::optional<std::string>("readme.txt"));
+    EXPECT_EQ(
+        library_->firstName(make(QStringLiteral("single"), {{QStringLiteral("readme.txt"), "r"}})),
+        std::optional<std::string>("readme.txt"));
     const auto nested = library_->firstName(
         make(QStringLiteral("nested"), {{QStringLiteral("docs/readme.txt"), "r"}}));
     ASSERT_TRUE(nested.has_value());
     // Some tools store the folder as an entry of its own before the file.
-    EXPECT_TRUE(*nested == "docs/readme.txt" || *nested == "docs/" || *nested == "docs")
-        << *nested;
+    EXPECT_TRUE(*nested == "docs/readme.txt" || *nested == "docs/" || *nested == "docs") << *nested;
 }
 
 TEST_P(Conformance, JapaneseNameComesBackAsUtf8) {

@@ -33,8 +33,9 @@ std::map<std::string, std::string> readScript(const char* path) {
 int32_t number(const std::map<std::string, std::string>& script, const std::string& key,
                int32_t fallback) {
     const auto found = script.find(key);
-    return found == script.end() ? fallback
-                                 : static_cast<int32_t>(std::strtol(found->second.c_str(), nullptr, 0));
+    return found == script.end()
+               ? fallback
+               : static_cast<int32_t>(std::strtol(found->second.c_str(), nullptr, 0));
 }
 
 void logCall(const std::string& path, const std::string& call) {
@@ -119,35 +120,35 @@ int32_t closeArchive(VarneltArchive handle) {
 
 }  // namespace
 
-#define FAKE_EXPORTS(P)                                                                         \
-    extern "C" __attribute__((visibility("default"))) int32_t P##GetVersion() {                \
-        const char* version = std::getenv("FAKE_ARCHIVER_VERSION");                             \
-        return version ? static_cast<int32_t>(std::strtol(version, nullptr, 0)) : 123;         \
-    }                                                                                          \
-    extern "C" __attribute__((visibility("default"))) int32_t P(VarneltWindow, const char* c,  \
-                                                                char*, int32_t) {              \
-        return command(#P, c);                                                                     \
-    }                                                                                          \
-    extern "C" __attribute__((visibility("default"))) int32_t P##CheckArchive(const char* p,   \
-                                                                              int32_t m) {     \
-        return checkArchive(#P, p, m);                                                             \
-    }                                                                                          \
-    extern "C" __attribute__((visibility("default"))) int32_t P##GetFileCount(const char* p) { \
-        return getFileCount(p);                                                                \
-    }                                                                                          \
-    extern "C" __attribute__((visibility("default"))) VarneltArchive P##OpenArchive(           \
-        VarneltWindow, const char* p, uint32_t) {                                              \
-        return openArchive(p);                                                                 \
-    }                                                                                          \
-    extern "C" __attribute__((visibility("default"))) int32_t P##FindFirst(                    \
-        VarneltArchive a, const char*, VarneltEntryInfo* i) {                                  \
-        return findFirst(a, i);                                                                \
-    }                                                                                          \
-    extern "C" __attribute__((visibility("default"))) int32_t P##IsSFXFile(VarneltArchive a) { \
-        return isSfxFile(a);                                                                   \
-    }                                                                                          \
+#define FAKE_EXPORTS(P)                                                                           \
+    extern "C" __attribute__((visibility("default"))) int32_t P##GetVersion() {                   \
+        const char* version = std::getenv("FAKE_ARCHIVER_VERSION");                               \
+        return version ? static_cast<int32_t>(std::strtol(version, nullptr, 0)) : 123;            \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default"))) int32_t P(VarneltWindow, const char* c,     \
+                                                                char*, int32_t) {                 \
+        return command(#P, c);                                                                    \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default")))                                             \
+    int32_t P##CheckArchive(const char* p, int32_t m) {                                           \
+        return checkArchive(#P, p, m);                                                            \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default"))) int32_t P##GetFileCount(const char* p) {    \
+        return getFileCount(p);                                                                   \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default")))                                             \
+    VarneltArchive P##OpenArchive(VarneltWindow, const char* p, uint32_t) {                       \
+        return openArchive(p);                                                                    \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default")))                                             \
+    int32_t P##FindFirst(VarneltArchive a, const char*, VarneltEntryInfo* i) {                    \
+        return findFirst(a, i);                                                                   \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default"))) int32_t P##IsSFXFile(VarneltArchive a) {    \
+        return isSfxFile(a);                                                                      \
+    }                                                                                             \
     extern "C" __attribute__((visibility("default"))) int32_t P##CloseArchive(VarneltArchive a) { \
-        return closeArchive(a);                                                                \
+        return closeArchive(a);                                                                   \
     }
 
 FAKE_EXPORTS(Unlha)

@@ -7,7 +7,9 @@
 
 namespace varnelt::test {
 
-QString fakeLibraryPath() { return LocateOnPath(QStringLiteral("libfake_archiver.so")); }
+QString fakeLibraryPath() {
+    return LocateOnPath(QStringLiteral("libfake_archiver.so"));
+}
 
 std::unique_ptr<ArchiverLibrary> loadFake(ArchiveFormat format) {
     return ArchiverLibrary::load(fakeLibraryPath(),

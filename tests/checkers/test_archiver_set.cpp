@@ -12,7 +12,9 @@ namespace {
 TEST(FormatArchiverCaption, PadsPrefixAndFileAndFormatsTheVersion) {
     EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&LZH"), QStringLiteral("libunlha32.so"), 267),
               QStringLiteral("&LZH(libunlha32.so v2.67)"));
-    EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&LZH"), QStringLiteral("libunlha32.so"), 267).size(), 25);
+    EXPECT_EQ(
+        FormatArchiverCaption(QStringLiteral("&LZH"), QStringLiteral("libunlha32.so"), 267).size(),
+        25);
     EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&CAB"), QStringLiteral("libcab32.so"), 100),
               QStringLiteral("&CAB(libcab32.so   v1.00)"));
     EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&7z"), QStringLiteral("lib7-zip32.so"), 5),
@@ -23,7 +25,8 @@ TEST(FormatArchiverCaption, PadsPrefixAndFileAndFormatsTheVersion) {
               QStringLiteral("&ZIP(libunzip32.so vX.XX)"));
     EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&GCA"), QStringLiteral("libungca32.so"), -1),
               QStringLiteral("&GCA(libungca32.so未導入)"));
-    EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&GCA"), QStringLiteral("libungca32.so"), -2), QString());
+    EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&GCA"), QStringLiteral("libungca32.so"), -2),
+              QString());
     EXPECT_EQ(FormatArchiverCaption(QStringLiteral("&GCA"), QStringLiteral("libungca32.so"), 32767),
               QStringLiteral("&GCA(libungca32.so v327.67)"));
 }
@@ -36,7 +39,8 @@ protected:
               return QFile::exists(path) ? path : QString();
           }) {}
     void install(ArchiveFormat format) {
-        ASSERT_TRUE(QFile::copy(test::fakeLibraryPath(), scratch_.path(QLatin1String(TraitsOf(format).libraryFile))));
+        ASSERT_TRUE(QFile::copy(test::fakeLibraryPath(),
+                                scratch_.path(QLatin1String(TraitsOf(format).libraryFile))));
     }
     void remove(ArchiveFormat format) {
         ASSERT_TRUE(QFile::remove(scratch_.path(QLatin1String(TraitsOf(format).libraryFile))));
@@ -98,8 +102,8 @@ TEST_F(Detection, CheckersFollowTheChainOrder) {
         install(format);
     }
     set_.DetectArchivers();
-    const auto checkers = set_.checkersFor({ArchiveFormat::SevenZip, ArchiveFormat::ZIP, ArchiveFormat::LZH},
-                                           CheckRules{});
+    const auto checkers = set_.checkersFor(
+        {ArchiveFormat::SevenZip, ArchiveFormat::ZIP, ArchiveFormat::LZH}, CheckRules{});
     ASSERT_EQ(checkers.size(), 3u);
     EXPECT_EQ(checkers[0].format(), ArchiveFormat::LZH);
     EXPECT_EQ(checkers[1].format(), ArchiveFormat::ZIP);

@@ -39,9 +39,9 @@ protected:
 const EntryList kOne{{QStringLiteral("a.txt"), "alpha"}};
 
 TEST_F(RealCheckers, EveryShippedLibraryIsDetectedWithItsVersion) {
-    for (const ArchiveFormat format : {ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,
-                                       ArchiveFormat::TAR, ArchiveFormat::RAR, ArchiveFormat::BGA,
-                                       ArchiveFormat::SevenZip}) {
+    for (const ArchiveFormat format :
+         {ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB, ArchiveFormat::TAR,
+          ArchiveFormat::RAR, ArchiveFormat::BGA, ArchiveFormat::SevenZip}) {
         EXPECT_TRUE(archivers_->installed(format)) << TraitsOf(format).name;
         EXPECT_TRUE(archivers_->caption(format).endsWith(QStringLiteral(" v1.00)")));
     }
@@ -50,7 +50,8 @@ TEST_F(RealCheckers, EveryShippedLibraryIsDetectedWithItsVersion) {
 }
 
 TEST_F(RealCheckers, GoodAndDamagedZip) {
-    const QString good = zip(QStringLiteral("good.zip"), {{QStringLiteral("big.txt"), test::sampleContent(100000, 4)}});
+    const QString good = zip(QStringLiteral("good.zip"),
+                             {{QStringLiteral("big.txt"), test::sampleContent(100000, 4)}});
     EXPECT_EQ(decide(good, {ArchiveFormat::ZIP}).verdict, kGoodVerdict);
     test::flipByte(good, test::readFile(good).size() / 2);
     const CheckOutcome damaged = decide(good, {ArchiveFormat::ZIP});
@@ -62,7 +63,8 @@ TEST_F(RealCheckers, EncryptedZipFollowsThePasswordRule) {
     const QString staging = scratch_.path(QStringLiteral("stage"));
     test::stageEntries(staging, kOne);
     const QString path = scratch_.path(QStringLiteral("secret.zip"));
-    ASSERT_TRUE(test::runTool(QStringLiteral("zip"), {"-q", "-P", "secret", path, "a.txt"}, staging));
+    ASSERT_TRUE(
+        test::runTool(QStringLiteral("zip"), {"-q", "-P", "secret", path, "a.txt"}, staging));
     EXPECT_EQ(decide(path, {ArchiveFormat::ZIP}).verdict, kGoodVerdict);
     rules_.badNoPassword = true;
     const CheckOutcome locked = decide(path, {ArchiveFormat::ZIP});
@@ -74,16 +76,19 @@ TEST_F(RealCheckers, WrongExtension) {
     rules_.badNoExt = true;
     const QString named = zip(QStringLiteral("named.lzh"), kOne);
     EXPECT_EQ(decide(named, {ArchiveFormat::ZIP}).verdict, kBadNoExtCaption);
-    EXPECT_EQ(decide(zip(QStringLiteral("upper.ZIP"), kOne), {ArchiveFormat::ZIP}).verdict, kGoodVerdict);
+    EXPECT_EQ(decide(zip(QStringLiteral("upper.ZIP"), kOne), {ArchiveFormat::ZIP}).verdict,
+              kGoodVerdict);
     // The 7z library reads ZIP too; its extension rule then wants .zip.
-    EXPECT_EQ(decide(zip(QStringLiteral("seven.zip"), kOne), {ArchiveFormat::SevenZip}).verdict, kGoodVerdict);
+    EXPECT_EQ(decide(zip(QStringLiteral("seven.zip"), kOne), {ArchiveFormat::SevenZip}).verdict,
+              kGoodVerdict);
     EXPECT_EQ(decide(named, {ArchiveFormat::SevenZip}).verdict, kBadNoExtCaption);
 }
 
 TEST_F(RealCheckers, GzipTarNamesByCompression) {
     rules_.badNoExt = true;
-    for (const auto& [name, verdict] : {std::pair{"a.tgz", kGoodVerdict}, std::pair{"a.tar", kBadNoExtCaption},
-                                        std::pair{"a.tar.gz", kBadNoExtCaption}}) {
+    for (const auto& [name, verdict] :
+         {std::pair{"a.tgz", kGoodVerdict}, std::pair{"a.tar", kBadNoExtCaption},
+          std::pair{"a.tar.gz", kBadNoExtCaption}}) {
         const QString path = scratch_.path(QString::fromLatin1(name));
         ASSERT_TRUE(test::makeTgz(path, kOne));
         EXPECT_EQ(decide(path, {ArchiveFormat::TAR}).verdict, verdict) << name;
@@ -100,20 +105,26 @@ TEST_F(RealCheckers, SelfExtractingZipKeepsTheRuleUnderExe) {
         test::writeFile(path, stub + test::readFile(plain));
         ASSERT_TRUE(test::runTool(QStringLiteral("zip"), {"-q", "-A", path}, scratch_.root()));
     }
-    EXPECT_EQ(decide(scratch_.path(QStringLiteral("sfx.exe")), {ArchiveFormat::ZIP}).verdict, kGoodVerdict);
-    EXPECT_EQ(decide(scratch_.path(QStringLiteral("sfx.zip")), {ArchiveFormat::ZIP}).verdict, kBadNoExtCaption);
+    EXPECT_EQ(decide(scratch_.path(QStringLiteral("sfx.exe")), {ArchiveFormat::ZIP}).verdict,
+              kGoodVerdict);
+    EXPECT_EQ(decide(scratch_.path(QStringLiteral("sfx.zip")), {ArchiveFormat::ZIP}).verdict,
+              kBadNoExtCaption);
 }
 
 TEST_F(RealCheckers, CountRule) {
     rules_.badNoFileSum = true;
-    const QString two = zip(QStringLiteral("two.zip"), {{QStringLiteral("a.txt"), "a"}, {QStringLiteral("b.txt"), "b"}});
-    EXPECT_EQ(decide(two, {ArchiveFormat::ZIP}).verdict, QStringLiteral("2つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
+    const QString two = zip(QStringLiteral("two.zip"),
+                            {{QStringLiteral("a.txt"), "a"}, {QStringLiteral("b.txt"), "b"}});
+    EXPECT_EQ(decide(two, {ArchiveFormat::ZIP}).verdict,
+              QStringLiteral("2つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
     rules_.fileCountLimit = 3;
     rules_.fileCountVerdict = FormatFileCountVerdict(3, kBadNoFileSumCaption);
     EXPECT_EQ(decide(two, {ArchiveFormat::ZIP}).verdict, kGoodVerdict);
-    const QString three = zip(QStringLiteral("three.zip"),
-                              {{QStringLiteral("a.txt"), "a"}, {QStringLiteral("b.txt"), "b"}, {QStringLiteral("c.txt"), "c"}});
-    EXPECT_EQ(decide(three, {ArchiveFormat::ZIP}).verdict, QStringLiteral("3つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
+    const QString three = zip(QStringLiteral("three.zip"), {{QStringLiteral("a.txt"), "a"},
+                                                            {QStringLiteral("b.txt"), "b"},
+                                                            {QStringLiteral("c.txt"), "c"}});
+    EXPECT_EQ(decide(three, {ArchiveFormat::ZIP}).verdict,
+              QStringLiteral("3つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
 }
 
 TEST_F(RealCheckers, StoredNameRule) {
@@ -125,9 +136,12 @@ TEST_F(RealCheckers, StoredNameRule) {
         EXPECT_TRUE(test::makeZip(path, entries));
         return decide(path, {ArchiveFormat::ZIP}).verdict;
     };
-    EXPECT_EQ(verdictFor(QStringLiteral("same"), {{QStringLiteral("readme.txt"), "r"}}), kGoodVerdict);
-    EXPECT_EQ(verdictFor(QStringLiteral("upper"), {{QStringLiteral("README.TXT"), "r"}}), kBadNoFileNameCaption);
-    EXPECT_EQ(verdictFor(QStringLiteral("nested"), {{QStringLiteral("docs/readme.txt"), "r"}}), kBadNoFileNameCaption);
+    EXPECT_EQ(verdictFor(QStringLiteral("same"), {{QStringLiteral("readme.txt"), "r"}}),
+              kGoodVerdict);
+    EXPECT_EQ(verdictFor(QStringLiteral("upper"), {{QStringLiteral("README.TXT"), "r"}}),
+              kBadNoFileNameCaption);
+    EXPECT_EQ(verdictFor(QStringLiteral("nested"), {{QStringLiteral("docs/readme.txt"), "r"}}),
+              kBadNoFileNameCaption);
 }
 
 TEST_F(RealCheckers, ChainHandsAZipFromTheLzhCheckerToTheZipChecker) {
@@ -138,9 +152,9 @@ TEST_F(RealCheckers, ChainHandsAZipFromTheLzhCheckerToTheZipChecker) {
     // A file every format rejects gets the broken verdict of the last checker.
     const QString text = scratch_.path(QStringLiteral("notes.txt"));
     test::writeFile(text, "plain text");
-    const auto everything = std::vector<ArchiveFormat>{ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,
-                                                       ArchiveFormat::TAR, ArchiveFormat::RAR, ArchiveFormat::BGA,
-                                                       ArchiveFormat::SevenZip};
+    const auto everything = std::vector<ArchiveFormat>{
+        ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,     ArchiveFormat::TAR,
+        ArchiveFormat::RAR, ArchiveFormat::BGA, ArchiveFormat::SevenZip};
     const CheckOutcome rejected = decide(text, everything);
     EXPECT_EQ(rejected.result, 0);
     EXPECT_EQ(rejected.verdict, kBadFileCaption);
@@ -148,15 +162,16 @@ TEST_F(RealCheckers, ChainHandsAZipFromTheLzhCheckerToTheZipChecker) {
 
 TEST_F(RealCheckers, EachFormatIsDecidedByItsOwnChecker) {
     rules_.badNoExt = true;
-    const auto everything = std::vector<ArchiveFormat>{ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,
-                                                       ArchiveFormat::TAR, ArchiveFormat::RAR, ArchiveFormat::BGA,
-                                                       ArchiveFormat::SevenZip};
+    const auto everything = std::vector<ArchiveFormat>{
+        ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,     ArchiveFormat::TAR,
+        ArchiveFormat::RAR, ArchiveFormat::BGA, ArchiveFormat::SevenZip};
     const struct {
         const char* name;
         bool (*make)(const QString&, const EntryList&);
-    } archives[] = {{"a.lzh", &test::makeLzh}, {"a.zip", &test::makeZip}, {"a.cab", &test::makeCab},
-                    {"a.tar", &test::makeTar}, {"a.tbz", &test::makeTbz}, {"a.rar", &test::makeRar4},
-                    {"a.gza", &test::makeGza}, {"a.bza", &test::makeBza}, {"a.7z", &test::makeSevenZip}};
+    } archives[] = {
+        {"a.lzh", &test::makeLzh}, {"a.zip", &test::makeZip}, {"a.cab", &test::makeCab},
+        {"a.tar", &test::makeTar}, {"a.tbz", &test::makeTbz}, {"a.rar", &test::makeRar4},
+        {"a.gza", &test::makeGza}, {"a.bza", &test::makeBza}, {"a.7z", &test::makeSevenZip}};
     for (const auto& archive : archives) {
         const QString path = scratch_.path(QString::fromLatin1(archive.name));
         ASSERT_TRUE(archive.make(path, kOne)) << archive.name;

@@ -29,20 +29,22 @@ protected:
 
 TEST_F(RuleChain, FailedTestTakesTheBrokenPathWhateverTheCode) {
     for (const QByteArray answer : {"0x8005", "0x8019", "-1", "1"}) {
-        const CheckOutcome outcome = check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK",
-                                           "command=" + answer);
+        const CheckOutcome outcome =
+            check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=" + answer);
         EXPECT_EQ(outcome.result, 0) << answer.constData();
         EXPECT_EQ(outcome.verdict, kBadFileCaption);
     }
     rules_.badFile = false;
-    const CheckOutcome lenient = check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0x8005");
+    const CheckOutcome lenient =
+        check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0x8005");
     EXPECT_EQ(lenient.result, 1);
     EXPECT_EQ(lenient.verdict, kGoodVerdict);
 }
 
 TEST_F(RuleChain, OnlyZipHasThePasswordPath) {
     rules_.badNoPassword = true;
-    const CheckOutcome zip = check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0x800A");
+    const CheckOutcome zip =
+        check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0x800A");
     EXPECT_EQ(zip.result, -1);
     EXPECT_EQ(zip.verdict, kBadNoPasswordCaption);
     for (const ArchiveFormat format : {ArchiveFormat::LZH, ArchiveFormat::SevenZip}) {
@@ -81,11 +83,16 @@ TEST_F(RuleChain, CheckArchiveModesPerFormat) {
 }
 
 TEST_F(RuleChain, GcaTriesFurtherModesOnlyWhileTheAnswerIsZero) {
-    EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("a.gca"), "GC", "check1=0\ncheck8=1").result, 1);
+    EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("a.gca"), "GC", "check1=0\ncheck8=1").result,
+              1);
     EXPECT_EQ(calls(), "check 1\ncheck 8\n");
-    EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("b.gca"), "GC", "check1=0\ncheck8=0\ncheck16=1").result, 1);
+    EXPECT_EQ(
+        check(ArchiveFormat::GCA, QStringLiteral("b.gca"), "GC", "check1=0\ncheck8=0\ncheck16=1")
+            .result,
+        1);
     EXPECT_EQ(calls(), "check 1\ncheck 8\ncheck 16\n");
-    EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("c.gca"), "GC", "check1=3\ncheck8=1").result, 0);
+    EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("c.gca"), "GC", "check1=3\ncheck8=1").result,
+              0);
     EXPECT_EQ(calls(), "check 1\n");
     EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("d.gca"), "GC", "check=0").result, 0);
 }
@@ -103,14 +110,19 @@ TEST_F(RuleChain, CountRuleAndItsThreshold) {
     rules_.badNoFileSum = true;
     rules_.fileCountVerdict = FormatFileCountVerdict(2, kBadNoFileSumCaption);
     EXPECT_EQ(rules_.fileCountVerdict, QStringLiteral("2つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
-    const CheckOutcome two = check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=2");
+    const CheckOutcome two =
+        check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=2");
     EXPECT_EQ(two.result, -1);
     EXPECT_EQ(two.verdict, rules_.fileCountVerdict);
     rules_.fileCountLimit = 3;
-    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=2").result, 1);
+    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=2").result,
+              1);
     // A negative count is the library's error value, never a broken rule.
     rules_.fileCountLimit = 2;
-    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=-5\nname=a.txt").result, 1);
+    EXPECT_EQ(
+        check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=-5\nname=a.txt")
+            .result,
+        1);
 }
 
 TEST_F(RuleChain, StoredNameRuleOnlyWithCountRuleAtTwo) {
@@ -121,7 +133,8 @@ TEST_F(RuleChain, StoredNameRuleOnlyWithCountRuleAtTwo) {
     rules_.fileCountLimit = 3;
     EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("readme.zip"), "PK", mismatch).result, 1);
     rules_.fileCountLimit = 2;
-    const CheckOutcome broken = check(ArchiveFormat::ZIP, QStringLiteral("readme.zip"), "PK", mismatch);
+    const CheckOutcome broken =
+        check(ArchiveFormat::ZIP, QStringLiteral("readme.zip"), "PK", mismatch);
     EXPECT_EQ(broken.result, -1);
     EXPECT_EQ(broken.verdict, kBadNoFileNameCaption);
 }
@@ -130,7 +143,9 @@ TEST_F(RuleChain, StoredNameComparesWithoutExtensionAndCase) {
     rules_.badNoFileSum = true;
     rules_.badNoFileName = true;
     const auto verdictFor = [&](const QByteArray& script) {
-        return check(ArchiveFormat::ZIP, QStringLiteral("readme.zip"), "PK", "command=0\ncount=1\n" + script).verdict;
+        return check(ArchiveFormat::ZIP, QStringLiteral("readme.zip"), "PK",
+                     "command=0\ncount=1\n" + script)
+            .verdict;
     };
     EXPECT_EQ(verdictFor("name=readme.txt"), kGoodVerdict);
     EXPECT_EQ(verdictFor("name=readme"), kGoodVerdict);
@@ -150,14 +165,17 @@ TEST_F(RuleChain, RulePrecedenceIsExtensionThenCountThenName) {
     rules_.badNoFileSum = true;
     rules_.badNoFileName = true;
     const QByteArray everythingWrong = "command=0\ncount=1\nname=other.txt";
-    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.lzh"), "PK", everythingWrong).verdict, kBadNoExtCaption);
-    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=9\nname=x").verdict,
+    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.lzh"), "PK", everythingWrong).verdict,
+              kBadNoExtCaption);
+    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0\ncount=9\nname=x")
+                  .verdict,
               rules_.fileCountVerdict);
     EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", everythingWrong).verdict,
               kBadNoFileNameCaption);
     // A failed test outranks every rule.
-    EXPECT_EQ(check(ArchiveFormat::ZIP, QStringLiteral("a.lzh"), "PK", "command=0x800C\ncount=9").verdict,
-              kBadFileCaption);
+    EXPECT_EQ(
+        check(ArchiveFormat::ZIP, QStringLiteral("a.lzh"), "PK", "command=0x800C\ncount=9").verdict,
+        kBadFileCaption);
 }
 
 TEST_F(RuleChain, ExtensionByLeadingBytes) {
@@ -186,7 +204,8 @@ TEST_F(RuleChain, ExtensionByLeadingBytes) {
     EXPECT_EQ(cabVerdict(QStringLiteral("a.cab"), "MSCF"), kGoodVerdict);
     EXPECT_EQ(cabVerdict(QStringLiteral("a.exe"), "MZ"), kGoodVerdict);
     EXPECT_EQ(cabVerdict(QStringLiteral("a.cab"), "PK"), kBadNoExtCaption);
-    EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("a.gca"), "GC", "check=1").verdict, kGoodVerdict);
+    EXPECT_EQ(check(ArchiveFormat::GCA, QStringLiteral("a.gca"), "GC", "check=1").verdict,
+              kGoodVerdict);
 }
 
 TEST_F(RuleChain, TarExtensionFollowsCompression) {
@@ -213,22 +232,30 @@ TEST_F(RuleChain, ExtensionBySelfExtractingState) {
     EXPECT_EQ(lzhVerdict(QStringLiteral("a.exe"), "sfx=0"), kBadNoExtCaption);
     EXPECT_EQ(lzhVerdict(QStringLiteral("a.lzh"), "sfx=-1"), kBadNoExtCaption);
     EXPECT_EQ(lzhVerdict(QStringLiteral("a.lzh"), "open=0"), kBadNoExtCaption);
-    EXPECT_EQ(check(ArchiveFormat::RAR, QStringLiteral("a.rar"), "x", "check=1\nsfx=0").verdict, kGoodVerdict);
-    EXPECT_EQ(check(ArchiveFormat::YZ1, QStringLiteral("a.yz1"), "x", "check=2\nsfx=0").verdict, kGoodVerdict);
+    EXPECT_EQ(check(ArchiveFormat::RAR, QStringLiteral("a.rar"), "x", "check=1\nsfx=0").verdict,
+              kGoodVerdict);
+    EXPECT_EQ(check(ArchiveFormat::YZ1, QStringLiteral("a.yz1"), "x", "check=2\nsfx=0").verdict,
+              kGoodVerdict);
 }
 
 TEST_F(RuleChain, BgaExtensionFollowsTheTestResult) {
     rules_.badNoExt = true;
-    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.gza"), "x", "check=1").verdict, kGoodVerdict);
-    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.bza"), "x", "check=2").verdict, kGoodVerdict);
-    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.bza"), "x", "check=1").verdict, kBadNoExtCaption);
-    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.exe"), "MZ", "check=2").verdict, kGoodVerdict);
-    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.exe"), "PK", "check=1").verdict, kBadNoExtCaption);
+    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.gza"), "x", "check=1").verdict,
+              kGoodVerdict);
+    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.bza"), "x", "check=2").verdict,
+              kGoodVerdict);
+    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.bza"), "x", "check=1").verdict,
+              kBadNoExtCaption);
+    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.exe"), "MZ", "check=2").verdict,
+              kGoodVerdict);
+    EXPECT_EQ(check(ArchiveFormat::BGA, QStringLiteral("a.exe"), "PK", "check=1").verdict,
+              kBadNoExtCaption);
 }
 
 TEST_F(RuleChain, UnreadableLeadingBytesAreAnErrorWithoutVerdict) {
     rules_.badNoExt = true;
-    const CheckOutcome outcome = check(ArchiveFormat::CAB, QStringLiteral("gone.cab"), "MS", "check=1\nunlink=1");
+    const CheckOutcome outcome =
+        check(ArchiveFormat::CAB, QStringLiteral("gone.cab"), "MS", "check=1\nunlink=1");
     ASSERT_TRUE(outcome.error.has_value());
     EXPECT_EQ(outcome.error->number, 2);
     EXPECT_EQ(outcome.error->path, lastPath_);
@@ -240,8 +267,8 @@ TEST_F(RuleChain, DecisionOffersTheFileToEachFormatInTurn) {
     const auto zip = test::loadFake(ArchiveFormat::ZIP);
     const std::vector<ArchiveChecker> checkers{{TraitsOf(ArchiveFormat::LZH), *lzh, rules_},
                                                {TraitsOf(ArchiveFormat::ZIP), *zip, rules_}};
-    const QString accepted =
-        writeFakeArchive(scratch_, QStringLiteral("a.zip"), "PK", "Unlha.command=0x8019\nUnZip.command=0");
+    const QString accepted = writeFakeArchive(scratch_, QStringLiteral("a.zip"), "PK",
+                                              "Unlha.command=0x8019\nUnZip.command=0");
     const CheckOutcome good = DecideFile(accepted, checkers);
     EXPECT_EQ(good.result, 1);
     EXPECT_EQ(good.verdict, kGoodVerdict);
@@ -251,14 +278,16 @@ TEST_F(RuleChain, DecisionOffersTheFileToEachFormatInTurn) {
     EXPECT_EQ(DecideFile(plain, checkers).result, 1);
     EXPECT_EQ(test::recordedCalls(plain).count("command"), 1);
 
-    const QString rejected = writeFakeArchive(scratch_, QStringLiteral("b.zip"), "PK", "command=0x8019");
+    const QString rejected =
+        writeFakeArchive(scratch_, QStringLiteral("b.zip"), "PK", "command=0x8019");
     const CheckOutcome bad = DecideFile(rejected, checkers);
     EXPECT_EQ(bad.result, 0);
     EXPECT_EQ(bad.verdict, kBadFileCaption);
 
     // With the broken-archive rule off the first format decides alone.
     rules_.badFile = false;
-    const QString alone = writeFakeArchive(scratch_, QStringLiteral("c.zip"), "PK", "command=0x8019");
+    const QString alone =
+        writeFakeArchive(scratch_, QStringLiteral("c.zip"), "PK", "command=0x8019");
     EXPECT_EQ(DecideFile(alone, checkers).result, 1);
     EXPECT_EQ(test::recordedCalls(alone).count("command"), 1);
 }

@@ -16,7 +16,8 @@ extern "C" {
 int32_t VARNELT_API(CheckArchive)(const char* path, int32_t mode);
 int32_t VARNELT_API(GetFileCount)(const char* path);
 VarneltArchive VARNELT_API(OpenArchive)(VarneltWindow window, const char* path, uint32_t mode);
-int32_t VARNELT_API(FindFirst)(VarneltArchive archive, const char* wildName, VarneltEntryInfo* info);
+int32_t VARNELT_API(FindFirst)(VarneltArchive archive, const char* wildName,
+                               VarneltEntryInfo* info);
 int32_t VARNELT_API(CloseArchive)(VarneltArchive archive);
 #if VARNELT_ARCHIVER_HAS_COMMAND
 int32_t VARNELT_ARCHIVER_PREFIX(VarneltWindow window, const char* commandLine, char* output,

@@ -27,11 +27,11 @@ int main(int argc, char* argv[]) {
         bool (*make)(const QString&, const EntryList&);
     };
     const Format formats[] = {
-        {"unzip32", "zip", &makeZip},     {"sevenzip32", "7z", &makeSevenZip},
-        {"unlha32", "lzh", &makeLzh},     {"cab32", "cab", &makeCab},
-        {"tar32", "tar", &makeTar},       {"tar32", "tgz", &makeTgz},
-        {"tar32", "tbz", &makeTbz},       {"tar32", "txz", &makeTxz},
-        {"unrar32", "rar", &makeRar4},    {"bga32", "gza", &makeGza},
+        {"unzip32", "zip", &makeZip},  {"sevenzip32", "7z", &makeSevenZip},
+        {"unlha32", "lzh", &makeLzh},  {"cab32", "cab", &makeCab},
+        {"tar32", "tar", &makeTar},    {"tar32", "tgz", &makeTgz},
+        {"tar32", "tbz", &makeTbz},    {"tar32", "txz", &makeTxz},
+        {"unrar32", "rar", &makeRar4}, {"bga32", "gza", &makeGza},
         {"bga32", "bza", &makeBza},
     };
     int failures = 0;
@@ -39,7 +39,10 @@ int main(int argc, char* argv[]) {
         const QString folder = root + u'/' + QLatin1String(format.folder);
         QDir().mkpath(folder);
         for (int i = 0; i < contents.size(); ++i) {
-            const QString file = QStringLiteral("%1/seed%2.%3").arg(folder).arg(i).arg(QLatin1String(format.extension));
+            const QString file = QStringLiteral("%1/seed%2.%3")
+                                     .arg(folder)
+                                     .arg(i)
+                                     .arg(QLatin1String(format.extension));
             if (!format.make(file, contents[i])) {
                 QTextStream(stderr) << "cannot make " << file << '\n';
                 ++failures;

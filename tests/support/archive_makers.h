@@ -18,10 +18,10 @@ using EntryList = QList<Entry>;
 // Writes the entries into a staging folder, so tools can store them under relative names.
 QString stageEntries(const QString& stagingFolder, const EntryList& entries);
 
-bool makeZip(const QString& archive, const EntryList& entries);  // zip, deflate
+bool makeZip(const QString& archive, const EntryList& entries);       // zip, deflate
 bool makeSevenZip(const QString& archive, const EntryList& entries);  // 7zz, LZMA2
-bool makeLzh(const QString& archive, const EntryList& entries);  // jlha
-bool makeCab(const QString& archive, const EntryList& entries);  // gcab, MSZIP
+bool makeLzh(const QString& archive, const EntryList& entries);       // jlha
+bool makeCab(const QString& archive, const EntryList& entries);       // gcab, MSZIP
 bool makeTar(const QString& archive, const EntryList& entries);
 bool makeTgz(const QString& archive, const EntryList& entries);
 bool makeTbz(const QString& archive, const EntryList& entries);

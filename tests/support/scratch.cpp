@@ -13,11 +13,14 @@ ScratchDir::ScratchDir() : root_(dir_.path() + u'/') {
     }
 }
 
-QString ScratchDir::path(const QString& name) const { return root_ + name; }
+QString ScratchDir::path(const QString& name) const {
+    return root_ + name;
+}
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
         throw std::runtime_error("cannot write " + path.toStdString());
     }
 }

@@ -57,8 +57,10 @@ TEST(ExtensionFilter, EntriesAreNotTrimmed) {
 TEST(ExtensionFilter, MatchesAfterAnyDotOfTheName) {
     const auto filter = ExtensionFilter::fromList(QStringLiteral("tar.gz"));
     EXPECT_TRUE(filter->accepts(QStringLiteral("x.tar.gz")));
-    EXPECT_TRUE(ExtensionFilter::fromList(QStringLiteral("gz"))->accepts(QStringLiteral("x.tar.gz")));
-    EXPECT_FALSE(ExtensionFilter::fromList(QStringLiteral("gz;zip"))->accepts(QStringLiteral("README")));
+    EXPECT_TRUE(
+        ExtensionFilter::fromList(QStringLiteral("gz"))->accepts(QStringLiteral("x.tar.gz")));
+    EXPECT_FALSE(
+        ExtensionFilter::fromList(QStringLiteral("gz;zip"))->accepts(QStringLiteral("README")));
     EXPECT_TRUE(ExtensionFilter().accepts(QStringLiteral("README")));
 }
 

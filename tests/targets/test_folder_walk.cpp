@@ -34,9 +34,12 @@ TEST(ListRegularFiles, KeepsVisibleRegularFilesOnly) {
     writeFile(scratch.path(QStringLiteral(".hidden.zip")), "x");
     QDir().mkdir(scratch.path(QStringLiteral("folder")));
     ASSERT_EQ(mkfifo(scratch.path(QStringLiteral("pipe.zip")).toUtf8().constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("a.zip")), scratch.path(QStringLiteral("link.zip"))));
-    ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("gone")), scratch.path(QStringLiteral("dangling.zip"))));
-    ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("folder")), scratch.path(QStringLiteral("dirlink"))));
+    ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("a.zip")),
+                            scratch.path(QStringLiteral("link.zip"))));
+    ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("gone")),
+                            scratch.path(QStringLiteral("dangling.zip"))));
+    ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("folder")),
+                            scratch.path(QStringLiteral("dirlink"))));
 
     const FolderListing listing = ListRegularFiles(scratch.root());
     EXPECT_FALSE(listing.error.has_value());
@@ -69,8 +72,8 @@ TEST(GetFolders, DepthFirstParentsBeforeChildren) {
     const ScratchDir scratch;
     makeTree(scratch);
     const QString top = scratch.path(QStringLiteral("top"));
-    EXPECT_EQ(GetFolders(top), (QStringList{top + "/A", top + "/A/A1", top + "/A/A1/A1x", top + "/A/A2",
-                                            top + "/B"}));
+    EXPECT_EQ(GetFolders(top), (QStringList{top + "/A", top + "/A/A1", top + "/A/A1/A1x",
+                                            top + "/A/A2", top + "/B"}));
     EXPECT_TRUE(GetFolders(top + "/B").isEmpty());
     EXPECT_TRUE(GetFolders(scratch.path(QStringLiteral("missing"))).isEmpty());
 }
@@ -117,7 +120,8 @@ TEST(GetFolders, SkipsAFolderItCannotListAndGoesOnWithItsSiblings) {
     waitpid(child, &status, 0);
     chmod((top + "/A/A1").toUtf8().constData(), 0755);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(QString::fromUtf8(result), QStringList({top + "/A", top + "/A/A1", top + "/A/A2", top + "/B"}).join(u'|'));
+    EXPECT_EQ(QString::fromUtf8(result),
+              QStringList({top + "/A", top + "/A/A1", top + "/A/A2", top + "/B"}).join(u'|'));
 }
 
 TEST(Registrar, FolderFilesFirstThenSubfoldersThroughTheFilter) {

@@ -31,10 +31,16 @@ QString ScriptedDialogs::nextPath(const QString& title) {
     return path;
 }
 
-QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString&) { return nextPath(title); }
+QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString&) {
+    return nextPath(title);
+}
 
-QString ScriptedDialogs::chooseFolder(QWidget*, const QString& title) { return nextPath(title); }
+QString ScriptedDialogs::chooseFolder(QWidget*, const QString& title) {
+    return nextPath(title);
+}
 
-QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QStringList&) { return nextPath(title); }
+QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QStringList&) {
+    return nextPath(title);
+}
 
 }  // namespace varnelt::test

@@ -86,7 +86,8 @@ TEST_F(CheckRunTest, ZipIsDecidedByTheZipCheckerAfterLzh) {
 TEST_F(CheckRunTest, FileEveryFormatRejectsIsDeletedAfterConfirmation) {
     const QString broken = makeBroken(QStringLiteral("junk.bin"));
     registerFolder(scratch_.root());
-    for (const char* box : {"chkExtLHA", "chkExtZIP", "chkExtCAB", "chkExtTAR", "chkExtRAR", "chkExtBGA", "chkExt7z"}) {
+    for (const char* box : {"chkExtLHA", "chkExtZIP", "chkExtCAB", "chkExtTAR", "chkExtRAR",
+                            "chkExtBGA", "chkExt7z"}) {
         tick(box);
     }
     find<QRadioButton>("optActionDelete")->click();
@@ -124,7 +125,8 @@ TEST_F(CheckRunTest, StopFinishesTheRowInHand) {
     for (int row = 5; row < 10; ++row) {
         EXPECT_TRUE(verdict(row).isEmpty()) << row;
     }
-    EXPECT_TRUE(QFile::exists(scratch_.path(QStringLiteral("bad/f4.zip")))) << "row 5 is disposed of";
+    EXPECT_TRUE(QFile::exists(scratch_.path(QStringLiteral("bad/f4.zip"))))
+        << "row 5 is disposed of";
     EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("bad/f5.zip"))));
     EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 5"));
     EXPECT_EQ(panel("S_Total"), QStringLiteral("検査総数 10"));
@@ -187,7 +189,8 @@ TEST_F(CheckRunTest, FailedMoveIsReportedOnceAndEndsTheRun) {
     const QStringList lines = dialogs_.shown[0].text.split(u'\n');
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("実行時エラー '13':"));
-    EXPECT_EQ(lines[1], QStringLiteral("アクセスが拒否されました。 ") + readOnly + QStringLiteral("b.zip"));
+    EXPECT_EQ(lines[1],
+              QStringLiteral("アクセスが拒否されました。 ") + readOnly + QStringLiteral("b.zip"));
     EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("エラー"));
     EXPECT_TRUE(QFile::exists(scratch_.path(QStringLiteral("b.zip"))));
     EXPECT_EQ(panel("S_Good"), QStringLiteral("正常書庫 1"));

@@ -2,10 +2,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
-#include <QHeaderView>
 #include <QTimer>
 
 #include "tests/ui/window_fixture.h"
@@ -44,7 +44,9 @@ TEST_F(LogSaveTest, OneRecordPerRowInTheListOrder) {
     const QString path = scratch_.path(QStringLiteral("result.log"));
     const auto lines = records(saveLogAs(path));
     ASSERT_EQ(lines.size(), 4);
-    EXPECT_EQ(lines[0], QStringLiteral("\"ファイル名\",\"フォルダ名\",\"サイズ\",\"更新日時\",\"検査結果\"\r").toUtf8());
+    EXPECT_EQ(lines[0],
+              QStringLiteral("\"ファイル名\",\"フォルダ名\",\"サイズ\",\"更新日時\",\"検査結果\"\r")
+                  .toUtf8());
     EXPECT_TRUE(lines[1].startsWith("\"a.zip\",\"" + scratch_.root().toUtf8() + "\",\"100\","));
     EXPECT_TRUE(lines[1].endsWith(",\"\"\r")) << "an unchecked row has an empty verdict";
     EXPECT_TRUE(lines[3].startsWith("\"say \"\"hi\"\".zip\""));
@@ -144,9 +146,12 @@ TEST_F(HelpTest, AboutBoxIsCentredOnTheWindowAndShowsTheVersion) {
         aboutPlace = about->geometry();
         version = about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text();
         focused = about->focusWidget() ? about->focusWidget()->objectName() : QString();
-        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdMyHomepage")), Qt::LeftButton);
-        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdMyMail")), Qt::LeftButton);
-        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
+        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdMyHomepage")),
+                          Qt::LeftButton);
+        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdMyMail")),
+                          Qt::LeftButton);
+        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdClose")),
+                          Qt::LeftButton);
     });
     trigger("mnuHelpAbout");
     EXPECT_EQ(version, QStringLiteral("Varnelt Version 1.00.0"));
@@ -168,7 +173,8 @@ TEST_F(HelpTest, HelpOpensTheShippedPageAlsoDuringARun) {
     window_->LeaveBusyState();
     ASSERT_EQ(dialogs_.openedUrls.size(), 1);
     EXPECT_TRUE(dialogs_.openedUrls[0].isLocalFile());
-    EXPECT_TRUE(QFile::exists(dialogs_.openedUrls[0].toLocalFile())) << dialogs_.openedUrls[0].toString().toStdString();
+    EXPECT_TRUE(QFile::exists(dialogs_.openedUrls[0].toLocalFile()))
+        << dialogs_.openedUrls[0].toString().toStdString();
     EXPECT_TRUE(readFile(dialogs_.openedUrls[0].toLocalFile()).contains("id=\""));
 }
 

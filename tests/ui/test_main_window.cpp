@@ -1,6 +1,8 @@
 // The main window driven as a person drives it: by control names, clicks and keys.
 #include <sys/stat.h>
 
+#include <qpa/qplatformdrag.h>
+#include <qpa/qwindowsysteminterface.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -17,8 +19,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
-#include <qpa/qplatformdrag.h>
-#include <qpa/qwindowsysteminterface.h>
 
 #include "tests/ui/window_fixture.h"
 #include "ui/twips.h"
@@ -40,8 +40,10 @@ protected:
         data.setUrls(urls);
         const QPoint point = target->mapTo(window_.get(), target->rect().center());
         QWindow* window = window_->windowHandle();
-        QWindowSystemInterface::handleDrag(window, &data, point, Qt::CopyAction, Qt::LeftButton, Qt::NoModifier);
-        QWindowSystemInterface::handleDrop(window, &data, point, Qt::CopyAction, Qt::LeftButton, Qt::NoModifier);
+        QWindowSystemInterface::handleDrag(window, &data, point, Qt::CopyAction, Qt::LeftButton,
+                                           Qt::NoModifier);
+        QWindowSystemInterface::handleDrop(window, &data, point, Qt::CopyAction, Qt::LeftButton,
+                                           Qt::NoModifier);
         QCoreApplication::processEvents();
     }
     void selectRows(std::initializer_list<int> rows) {
@@ -59,7 +61,8 @@ protected:
     void makeFiles(const QString& folder, int count) {
         QDir().mkpath(folder);
         for (int i = 0; i < count; ++i) {
-            writeFile(folder + QStringLiteral("/f%1.zip").arg(i, 4, 10, QLatin1Char('0')), QByteArray(i % 13, 'x'));
+            writeFile(folder + QStringLiteral("/f%1.zip").arg(i, 4, 10, QLatin1Char('0')),
+                      QByteArray(i % 13, 'x'));
         }
     }
     void setManualFilter(const QString& list) {
@@ -67,7 +70,8 @@ protected:
         find<QLineEdit>("txtFilterExt")->setText(list);
     }
     bool busyControlsReleased() {
-        return find<QWidget>("fraAllSetting")->isEnabled() && !find<QPushButton>("cmdStop")->isEnabled() &&
+        return find<QWidget>("fraAllSetting")->isEnabled() &&
+               !find<QPushButton>("cmdStop")->isEnabled() &&
                QApplication::overrideCursor() == nullptr && !window_->busy();
     }
 };
@@ -81,7 +85,8 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptions) {
     EXPECT_EQ(find<QCheckBox>("chkExtZIP")->text(), QStringLiteral("&ZIP(libunzip32.so v1.00)"));
     EXPECT_EQ(find<QCheckBox>("chkExtGCA")->text(), QStringLiteral("&GCA(libungca32.so未導入)"));
     EXPECT_FALSE(find<QCheckBox>("chkExtGCA")->isEnabled());
-    EXPECT_EQ(find<QLineEdit>("txtBadNoFileSum")->toolTip(), QStringLiteral("2～999999までの値を入力して下さい"));
+    EXPECT_EQ(find<QLineEdit>("txtBadNoFileSum")->toolTip(),
+              QStringLiteral("2～999999までの値を入力して下さい"));
     EXPECT_EQ(panel("S_Good"), QStringLiteral("正常書庫 0"));
     EXPECT_EQ(panel("S_Time"), QStringLiteral("検査時間 00:00:00"));
     EXPECT_EQ(find<QAction>("mnuViewDLL")->text(), QStringLiteral("DLLを最新の状態に更新する(&D)"));
@@ -91,7 +96,8 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptions) {
 
 TEST_F(MainWindowTest, LayoutFollowsTheClientSize) {
     QWidget* client = window_->centralWidget();
-    window_->resize(window_->width() - client->width() + 1200, window_->height() - client->height() + 700);
+    window_->resize(window_->width() - client->width() + 1200,
+                    window_->height() - client->height() + 700);
     QCoreApplication::processEvents();
     // Never below the minimum client size.
     window_->resize(200, 150);
@@ -110,8 +116,10 @@ TEST_F(MainWindowTest, LayoutFollowsTheClientSize) {
     // Growing the window grows the list in both directions.
     window_->resize(window_->width() + 150, window_->height() + 90);
     QCoreApplication::processEvents();
-    EXPECT_EQ(ToTwips(find<QTableView>("lvwList")->geometry()).height(), 2415 + 90 * kTwipsPerPixel);
-    EXPECT_EQ(ToTwips(find<QTableView>("lvwList")->geometry()).width(), 10455 + 150 * kTwipsPerPixel);
+    EXPECT_EQ(ToTwips(find<QTableView>("lvwList")->geometry()).height(),
+              2415 + 90 * kTwipsPerPixel);
+    EXPECT_EQ(ToTwips(find<QTableView>("lvwList")->geometry()).width(),
+              10455 + 150 * kTwipsPerPixel);
 }
 
 TEST_F(MainWindowTest, FolderRegistrationKeepsVisibleRegularFilesThroughTheFilter) {
@@ -223,14 +231,16 @@ TEST_F(MainWindowTest, StartIsReadyOnlyWhenARunCanGo) {
 }
 
 TEST_F(MainWindowTest, HeaderClicksSortEachWayAndSizesAsNumbers) {
-    for (const auto& [name, size] : {std::pair{"b.zip", 9}, std::pair{"a.zip", 10}, std::pair{"c.zip", 100}}) {
+    for (const auto& [name, size] :
+         {std::pair{"b.zip", 9}, std::pair{"a.zip", 10}, std::pair{"c.zip", 100}}) {
         writeFile(scratch_.path(QLatin1String(name)), QByteArray(size, 'x'));
     }
     registerFolder(scratch_.root());
     QHeaderView* header = find<QTableView>("lvwList")->horizontalHeader();
     const auto clickHeader = [&](int column) {
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
     };
     clickHeader(TargetListModel::SizeColumn);
     EXPECT_EQ(listNames(), (QStringList{"b.zip", "a.zip", "c.zip"}));
@@ -310,8 +320,9 @@ TEST_F(MainWindowTest, DroppedPathsRegisterAndAMissingOneIsReportedOnce) {
     writeFile(scratch_.path(QStringLiteral("a.zip")), "a");
     writeFile(scratch_.path(QStringLiteral("b.zip")), "b");
     QWidget* viewport = find<QTableView>("lvwList")->viewport();
-    dropOn(viewport, {scratch_.path(QStringLiteral("a.zip")), scratch_.path(QStringLiteral("gone.zip")),
-                      scratch_.path(QStringLiteral("b.zip"))});
+    dropOn(viewport,
+           {scratch_.path(QStringLiteral("a.zip")), scratch_.path(QStringLiteral("gone.zip")),
+            scratch_.path(QStringLiteral("b.zip"))});
     EXPECT_EQ(listNames(), QStringList{"a.zip"});
     ASSERT_EQ(dialogs_.shown.size(), 1);
     EXPECT_TRUE(dialogs_.shown[0].text.startsWith(QStringLiteral("実行時エラー '2':\n")));
@@ -343,18 +354,21 @@ struct LibraryFolder {
 
 class RemovedLibraryTest : public LibraryFolder, public WindowTest {
 protected:
-    RemovedLibraryTest() : WindowTest(ArchiverSet([this](const QString& name) { return libraryIn(name); })) {}
+    RemovedLibraryTest()
+        : WindowTest(ArchiverSet([this](const QString& name) { return libraryIn(name); })) {}
     QString libraryIn(const QString& name) {
         const QString path = libraries_.path(name);
         return QFile::exists(path) ? path : QString();
     }
     static QString builtLibrary(const char* name) {
-        return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + u'/' + QLatin1String(name);
+        return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + u'/' +
+               QLatin1String(name);
     }
 };
 
 TEST_F(RemovedLibraryTest, RefreshGreysTheBoxButKeepsItsTick) {
-    ASSERT_TRUE(QFile::copy(builtLibrary("libunzip32.so"), libraries_.path(QStringLiteral("libunzip32.so"))));
+    ASSERT_TRUE(QFile::copy(builtLibrary("libunzip32.so"),
+                            libraries_.path(QStringLiteral("libunzip32.so"))));
     trigger("mnuViewDLL");
     auto* zip = find<QCheckBox>("chkExtZIP");
     EXPECT_TRUE(zip->isEnabled());

@@ -38,8 +38,8 @@ protected:
     }
     bool checked(const char* name) { return find<QCheckBox>(name)->isChecked(); }
     bool showsImage(const char* action, bool checked) {
-        return find<QAction>(action)->icon().pixmap(11, 11).toImage().convertToFormat(QImage::Format_Mono) ==
-               CheckMarkImage(checked);
+        return find<QAction>(action)->icon().pixmap(11, 11).toImage().convertToFormat(
+                   QImage::Format_Mono) == CheckMarkImage(checked);
     }
     QRect listTwips() { return ToTwips(find<QTableView>("lvwList")->geometry()); }
 };
@@ -60,17 +60,18 @@ TEST_F(StartupTest, FirstStartAppliesTheDefaultsAndWritesEveryKeyOnClose) {
     trigger("mnuOptionFastMode");
 
     const QSize outer = ToTwips(QRect(QPoint(), window_->size())).size();
-    const QByteArray expected = QStringLiteral(
-                                    "[Position]\nTop=0\nLeft=0\nWidth=%1\nHeight=%2\n\n"
-                                    "[Option]\nFastMode=False\nFormTop=False\nSettingHidden=False\nSubFolderAdd=0\n\n"
-                                    "[Filter]\nSelect=OFF\nList=\n\n"
-                                    "[Action]\nSelect=Nothing\nFolder=\n\n"
-                                    "[Archive]\nLHA=1\nZIP=1\nCAB=0\nTAR=0\nRAR=0\nBGA=0\nYZ1=0\nGCA=0\n7z=0\n\n"
-                                    "[BadFile]\nBadNoExt=0\nBadNoPassword=0\nBadNoFileSumCheck=0\nBadNoFileSumValue=2\n"
-                                    "BadNoFileName=0\n")
-                                    .arg(outer.width())
-                                    .arg(outer.height())
-                                    .toUtf8();
+    const QByteArray expected =
+        QStringLiteral(
+            "[Position]\nTop=0\nLeft=0\nWidth=%1\nHeight=%2\n\n"
+            "[Option]\nFastMode=False\nFormTop=False\nSettingHidden=False\nSubFolderAdd=0\n\n"
+            "[Filter]\nSelect=OFF\nList=\n\n"
+            "[Action]\nSelect=Nothing\nFolder=\n\n"
+            "[Archive]\nLHA=1\nZIP=1\nCAB=0\nTAR=0\nRAR=0\nBGA=0\nYZ1=0\nGCA=0\n7z=0\n\n"
+            "[BadFile]\nBadNoExt=0\nBadNoPassword=0\nBadNoFileSumCheck=0\nBadNoFileSumValue=2\n"
+            "BadNoFileName=0\n")
+            .arg(outer.width())
+            .arg(outer.height())
+            .toUtf8();
     EXPECT_EQ(closeAndReadIni(), expected);
     EXPECT_EQ(window_->centralWidget()->width() * kTwipsPerPixel, kMinimumClientWidth);
 }
@@ -82,7 +83,8 @@ TEST_F(StartupTest, StoredSettingsComeBack) {
                             "[Filter]\nSelect=Manual\nList=zip;lzh\n"
                             "[Action]\nSelect=Move\nFolder=%1\n"
                             "[Archive]\nLHA=0\nZIP=1\nCAB=1\n7z=1\nGCA=1\n"
-                            "[BadFile]\nBadNoExt=1\nBadNoPassword=1\nBadNoFileSumCheck=1\nBadNoFileSumValue=999999\n"
+                            "[BadFile]\nBadNoExt=1\nBadNoPassword=1\nBadNoFileSumCheck="
+                            "1\nBadNoFileSumValue=999999\n"
                             "BadNoFileName=1\n")
                  .arg(folder)
                  .toUtf8());
@@ -129,7 +131,8 @@ TEST_F(StartupTest, UnusableValuesFallBack) {
         EXPECT_EQ(find<QCheckBox>("chkBadNoFileName")->isEnabled(), c.nameOffered) << c.ini;
     }
     for (const char* value : {"true", "TRUE", "1"}) {
-        writeIni(QByteArray("[Option]\nFormTop=") + value + "\n[Filter]\nSelect=off\n[Action]\nSelect=move\n");
+        writeIni(QByteArray("[Option]\nFormTop=") + value +
+                 "\n[Filter]\nSelect=off\n[Action]\nSelect=move\n");
         start();
         EXPECT_FALSE(find<QAction>("mnuOptionFormTop")->isChecked()) << value;
         EXPECT_FALSE(window_->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
@@ -151,15 +154,19 @@ TEST_F(StartupTest, PositionValuesThatAreNotPlainDigitsReadAsZero) {
 }
 
 TEST_F(StartupTest, AnExistingFileKeepsItsCommentsUnknownKeysAndOrder) {
-    writeIni("; written by hand\n[BadFile]\nBadNoExt=1\nMyOwnKey=keep me\n\n[Position]\nHeight=9000\nWidth=12000\n"
-             "# another comment\nLeft=0\nTop=0\n\n[Extra]\nSomething=else\n");
+    writeIni(
+        "; written by hand\n[BadFile]\nBadNoExt=1\nMyOwnKey=keep "
+        "me\n\n[Position]\nHeight=9000\nWidth=12000\n"
+        "# another comment\nLeft=0\nTop=0\n\n[Extra]\nSomething=else\n");
     start();
     const QByteArray saved = closeAndReadIni();
     EXPECT_TRUE(saved.startsWith("; written by hand\n[BadFile]\nBadNoExt=1\nMyOwnKey=keep me\n"));
-    EXPECT_TRUE(saved.contains("[Position]\nHeight=9000\nWidth=12000\n# another comment\nLeft=0\nTop=0\n"));
+    EXPECT_TRUE(
+        saved.contains("[Position]\nHeight=9000\nWidth=12000\n# another comment\nLeft=0\nTop=0\n"));
     EXPECT_TRUE(saved.contains("[Extra]\nSomething=else\n"));
     EXPECT_EQ(saved.count("BadNoExt="), 1);
-    EXPECT_LT(saved.indexOf("[Extra]"), saved.indexOf("[Option]")) << "new sections come at the end";
+    EXPECT_LT(saved.indexOf("[Extra]"), saved.indexOf("[Option]"))
+        << "new sections come at the end";
 }
 
 TEST_F(StartupTest, ResetRestoresTheDefaultsButNotFastMode) {
@@ -185,7 +192,8 @@ TEST_F(StartupTest, ResetRestoresTheDefaultsButNotFastMode) {
     EXPECT_EQ(list().size(), 0);
     EXPECT_FALSE(find<QPushButton>("cmdStart")->isEnabled());
     EXPECT_EQ(panel("S_Total"), QStringLiteral("検査総数 0"));
-    EXPECT_FALSE(QFile::exists(iniPath()) && readFile(iniPath()).contains("CAB=0")) << "nothing written yet";
+    EXPECT_FALSE(QFile::exists(iniPath()) && readFile(iniPath()).contains("CAB=0"))
+        << "nothing written yet";
 }
 
 TEST_F(StartupTest, HiddenPanelLetsTheListGrowUpwardAndSurvivesResizing) {
@@ -226,7 +234,8 @@ TEST_F(StartupTest, CommandLinePathsAreRegisteredInOrder) {
     QDir().mkpath(folder);
     writeFile(folder + QStringLiteral("/inner.zip"), "i");
     writeFile(scratch_.path(QStringLiteral("single.lzh")), "s");
-    start({folder + u'/', scratch_.path(QStringLiteral("single.lzh")), scratch_.path(QStringLiteral("none.zip"))});
+    start({folder + u'/', scratch_.path(QStringLiteral("single.lzh")),
+           scratch_.path(QStringLiteral("none.zip"))});
     EXPECT_EQ(listNames(), (QStringList{"inner.zip", "single.lzh"}));
     EXPECT_EQ(list().row(0).folder, folder + u'/');
     ASSERT_EQ(dialogs_.shown.size(), 1) << "the argument that names nothing is reported once";

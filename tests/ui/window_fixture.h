@@ -23,7 +23,8 @@ class WindowTest : public ::testing::Test {
 protected:
     WindowTest() : WindowTest(ArchiverSet()) {}
     explicit WindowTest(ArchiverSet archivers)
-        : archivers_(std::move(archivers)), window_(std::make_unique<MainWindow>(dialogs_, archivers_)) {
+        : archivers_(std::move(archivers)),
+          window_(std::make_unique<MainWindow>(dialogs_, archivers_)) {
         window_->DetectArchivers();
         window_->RefreshFormState();
         window_->show();
@@ -36,7 +37,9 @@ protected:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    void click(const char* button) { QTest::mouseClick(find<QAbstractButton>(button), Qt::LeftButton); }
+    void click(const char* button) {
+        QTest::mouseClick(find<QAbstractButton>(button), Qt::LeftButton);
+    }
     void trigger(const char* action) { find<QAction>(action)->trigger(); }
     QString panel(const char* key) { return find<QLabel>(key)->text(); }
     TargetListModel& list() { return window_->targets(); }
