@@ -7,7 +7,6 @@
 
 #include <cstring>
 #include <functional>
-#include <thread>
 #include <vector>
 
 #include "tests/support/bga_writer.h"
@@ -363,31 +362,6 @@ TEST_F(BgaLibrary, ForeignAndHostileFilesAreRefused) {
     std::memcpy(method.data() + 4, "LZMA", 4);
     bga::resealHeader(method, 0);
     expectRefused(put(QStringLiteral("method.gza"), method), "unknown method");
-}
-
-TEST_F(BgaLibrary, ParallelChecksKeepTheirOwnAnswers) {
-    const QString good = put(QStringLiteral("good.gza"), encode(threeMembers(Method::Gzip)));
-    const QString goodBza = put(QStringLiteral("good.bza"), encode(threeMembers(Method::Bzip2)));
-    QByteArray broken = encode(threeMembers(Method::Bzip2));
-    broken[broken.size() / 2] ^= 0x01;
-    const QString bad = put(QStringLiteral("bad.bza"), broken);
-
-    const std::vector<std::pair<QByteArray, int32_t>> cases = {
-        {good.toUtf8(), 1}, {goodBza.toUtf8(), 2}, {bad.toUtf8(), 0}};
-    std::vector<int> wrong(6, 0);
-    std::vector<std::thread> threads;
-    for (size_t t = 0; t < wrong.size(); ++t) {
-        threads.emplace_back([&, t] {
-            const auto& [path, expected] = cases[t % cases.size()];
-            for (int round = 0; round < 4; ++round) {
-                wrong[t] += f().checkArchive(path.constData(), VARNELT_CHECK_FULLCRC) != expected;
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(wrong, std::vector<int>(6, 0));
 }
 
 }  // namespace

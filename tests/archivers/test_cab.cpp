@@ -2,8 +2,6 @@
 // decoder, cabinets inside executables, and names flagged UTF-8 or stored in CP932.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "tests/support/archive_makers.h"
@@ -131,29 +129,6 @@ TEST_F(CabLibrary, OtherFormatsAndCutCabinetsAreRefused) {
     EXPECT_FALSE(passes(cut));
     EXPECT_LT(library_->count(cut), 0);
     EXPECT_FALSE(library_->firstName(cut).has_value());
-}
-
-TEST_F(CabLibrary, ArchivesTestedAtOnceKeepTheirOwnVerdicts) {
-    const QString good =
-        gcab(QStringLiteral("good"), {{QStringLiteral("a.txt"), sampleContent(300000, 1)}});
-    const QString bad = write(QStringLiteral("bad.cab"), readFile(good));
-    flipByte(bad, readFile(bad).size() / 2);
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 6; ++i) {
-                const bool damaged = (t + i) % 2 == 1;
-                if ((library_->test(damaged ? bad : good) == 0) == damaged) {
-                    ++wrong;
-                }
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

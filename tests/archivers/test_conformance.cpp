@@ -2,7 +2,10 @@
 // damaged, truncated, empty or foreign one, and count and name entries from headers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
@@ -165,6 +168,30 @@ TEST_P(Conformance, HandlesAreIndependentAndClosedOnce) {
     EXPECT_EQ(f.closeArchive(second), 0);
     EXPECT_NE(f.closeArchive(second), 0) << "a closed handle must be refused";
     EXPECT_NE(f.findFirst(first, "*.*", &info), 0);
+}
+
+// The program tests several files at once: one library, several threads, different archives.
+TEST_P(Conformance, ArchivesTestedOnSeveralThreadsKeepTheirOwnVerdicts) {
+    const QString good = makeLarge();
+    const QString bad = scratch_.path(QStringLiteral("cut.") + QLatin1String(GetParam().extension));
+    writeFile(bad, readFile(good));
+    truncateToPercent(bad, 60);
+    std::atomic<int> wrong{0};
+    {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 6; ++i) {
+                    const bool damaged = (t + i) % 2 == 1;
+                    if ((library_->test(damaged ? bad : good) == 0) == damaged ||
+                        library_->count(good) != 1) {
+                        ++wrong;
+                    }
+                }
+            });
+        }
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_P(Conformance, VersionIsProjectVersionTimesHundred) {

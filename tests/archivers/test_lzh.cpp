@@ -2,8 +2,6 @@
 // raw header, self-extracting archives, and the codes its command function answers.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "tests/support/archive_makers.h"
@@ -192,30 +190,6 @@ TEST_F(LzhLibrary, OtherFormatsAreRefused) {
     }
     EXPECT_EQ(library_->test(scratch_.path(QStringLiteral("missing.lzh"))),
               VARNELT_ARC_ERROR_ARC_FILE_OPEN);
-}
-
-TEST_F(LzhLibrary, ArchivesTestedAtOnceKeepTheirOwnVerdicts) {
-    const QString good =
-        jlha(QStringLiteral("good"), {{QStringLiteral("a.txt"), sampleContent(300000, 1)}},
-             QStringLiteral("o7"));
-    const QString bad = write(QStringLiteral("bad.lzh"), readFile(good));
-    flipByte(bad, readFile(bad).size() / 2);
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 6; ++i) {
-                const bool damaged = (t + i) % 2 == 1;
-                if ((library_->test(damaged ? bad : good) == 0) == damaged) {
-                    ++wrong;
-                }
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

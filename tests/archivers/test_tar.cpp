@@ -2,8 +2,6 @@
 // members and padding, compress, foreign formats, and tests on several threads at once.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "tests/support/archive_makers.h"
@@ -116,43 +114,6 @@ TEST_F(TarLibrary, CompressedNonTarAndOtherArchivesAreRefused) {
         EXPECT_LT(tar_.count(file), 0);
         EXPECT_FALSE(tar_.firstName(file).has_value());
     }
-}
-
-// The program tests several files at once: one library, eight threads, different archives.
-TEST_F(TarLibrary, TestsOnEightThreadsAtOnceGiveEachArchiveItsOwnAnswer) {
-    struct Job {
-        QString path;
-        bool intact;
-    };
-    std::vector<Job> jobs;
-    const std::pair<const char*, Maker> makers[] = {
-        {"tar", &makeTar}, {"tgz", &makeTgz}, {"tbz", &makeTbz}, {"txz", &makeTxz}};
-    for (const auto& [extension, maker] : makers) {
-        const EntryList entries{{QStringLiteral("big.txt"), sampleContent(400000, 31)}};
-        const QString intact =
-            make(QStringLiteral("ok.") + QLatin1String(extension), maker, entries);
-        const QString broken =
-            make(QStringLiteral("bad.") + QLatin1String(extension), maker, entries);
-        truncateToPercent(broken, 70);
-        jobs.push_back({intact, true});
-        jobs.push_back({broken, false});
-    }
-    ASSERT_EQ(jobs.size(), 8u);
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (const Job& job : jobs) {
-        threads.emplace_back([&, job] {
-            for (int round = 0; round < 4; ++round) {
-                if (passes(job.path) != job.intact || (tar_.count(job.path) == 1) != job.intact) {
-                    ++wrong;
-                }
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
