@@ -136,6 +136,13 @@ OpenedReader openReader(const LibarchiveFormat& format, const std::string& path)
         opened.error = VARNELT_ARC_ERROR_NOT_ARC_FILE;
         return opened;
     }
+    if (format.screen) {
+        if (const int32_t screened = format.screen(file.get(), info.st_size);
+            screened != VARNELT_ARC_OK) {
+            opened.error = screened;
+            return opened;
+        }
+    }
     opened.source =
         format.openSource ? format.openSource(std::move(file)) : plainFileSource(std::move(file));
     opened.reader.reset(archive_read_new());

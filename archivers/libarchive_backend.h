@@ -77,6 +77,9 @@ struct LibarchiveFormat {
     // An extra check of the entries' data during the test; nullptr when libarchive's own
     // checks suffice.
     std::unique_ptr<DataCheck> (*makeDataCheck)(const std::string& path) = nullptr;
+    // Looks at the file before libarchive does, for faults libarchive would only meet after
+    // acting on them (a header size that asks for gigabytes, say): OK or an error code.
+    int32_t (*screen)(int fd, int64_t fileSize) = nullptr;
     // Names written by tools that use "\" between folders (see storedNameToUtf8).
     bool backslashSeparators = false;
 };

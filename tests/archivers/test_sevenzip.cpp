@@ -2,6 +2,8 @@
 // through the same library, and counting a large solid archive from its headers only.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <chrono>
 
 #include "tests/support/archive_makers.h"
@@ -129,6 +131,34 @@ TEST_F(SevenZipLibrary, LargeSolidArchiveIsCountedFromHeadersOnly) {
     const auto counted = Clock::now();
     // Decoding the block is what the full test spends its time on; listing must not do it.
     EXPECT_LT((counted - tested) * 5, tested - started);
+}
+
+}  // namespace
+}  // namespace varnelt::test
+
+namespace varnelt::test {
+namespace {
+
+// A start header whose header lies beyond the file is refused before libarchive allocates the
+// size it names (the fuzzer met one asking for a terabyte in a 123-byte file).
+TEST(SevenZipStartHeader, HeaderBeyondTheFileIsRefusedUpFront) {
+    const ScratchDir scratch;
+    const QString path = scratch.path(QStringLiteral("huge.7z"));
+    ASSERT_TRUE(makeSevenZip(path, {{QStringLiteral("a.txt"), "alpha"}}));
+    QByteArray bytes = readFile(path);
+    const quint64 claimed = 1ULL << 40;
+    for (int i = 0; i < 8; ++i) {
+        bytes[20 + i] = static_cast<char>(claimed >> (8 * i));
+    }
+    // A correct start-header CRC, so that only the size is wrong.
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(bytes.constData() + 12), 20);
+    for (int i = 0; i < 4; ++i) {
+        bytes[8 + i] = static_cast<char>(crc >> (8 * i));
+    }
+    writeFile(path, bytes);
+    const BoundLibrary sevenZip({"lib7-zip32.so", "SevenZip", "t"});
+    EXPECT_EQ(sevenZip.test(path), VARNELT_ARC_ERROR_EOF);
+    EXPECT_LT(sevenZip.count(path), 0);
 }
 
 }  // namespace
