@@ -51,7 +51,7 @@ ratio "zip (unzip -tqq)" "unzip -tqq $corpus/large.zip" "$check --jobs 1 --forma
 ratio "7z (7zz t)" "7zz t -bd $corpus/large.7z" "$check --jobs 1 --formats 7z $corpus/large.7z"
 ratio "tgz (bsdtar)" "bash -c 'bsdtar -xOf $corpus/large.tgz > /dev/null'" "$check --jobs 1 --formats tar $corpus/large.tgz"
 ratio "tbz (bsdtar)" "bash -c 'bsdtar -xOf $corpus/large.tbz > /dev/null'" "$check --jobs 1 --formats tar $corpus/large.tbz"
-ratio "lzh (lha t)" "lha t $corpus/large.lzh" "$check --jobs 1 --formats lzh $corpus/large.lzh"
+ratio "lzh (lhasa t)" "lhasa t $corpus/large.lzh" "$check --jobs 1 --formats lzh $corpus/large.lzh"
 ratio "cab (cabextract -t)" "cabextract -q -t $corpus/large.cab" "$check --jobs 1 --formats cab $corpus/large.cab"
 ratio "5000 tiny zip (7zz t)" "7zz t -bd $corpus/tiny/*.zip" "$check --jobs 1 --formats zip $corpus/tiny"
 ratio "jobs 2 vs jobs 1 (all)" "$check --jobs 1 $corpus" "$check --jobs 2 $corpus"
