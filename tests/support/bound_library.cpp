@@ -4,18 +4,18 @@
 
 namespace varnelt::test {
 
-BoundLibrary::BoundLibrary(const LibraryUnderTest& spec)
-    : spec_(spec),
-      library_(ArchiverLibrary::load(LocateOnPath(QString::fromLatin1(spec.fileName)),
-                                     QString::fromLatin1(spec.prefix))) {}
+BoundLibrary::BoundLibrary(const LibraryUnderTest& description)
+    : description_(description),
+      library_(ArchiverLibrary::load(LocateOnPath(QString::fromLatin1(description.fileName)),
+                                     QString::fromLatin1(description.prefix))) {}
 
 int32_t BoundLibrary::test(const QString& path) const {
-    if (spec_.testSwitches != nullptr) {
-        const QByteArray line = QByteArray(spec_.testSwitches) + " \"" + path.toUtf8() + '"';
+    if (description_.testSwitches != nullptr) {
+        const QByteArray line = QByteArray(description_.testSwitches) + " \"" + path.toUtf8() + '"';
         return library_->command(nullptr, line.constData(), nullptr, 0);
     }
     const int32_t answer = library_->checkArchive(path.toUtf8().constData(), 2);
-    return answer == 1 || (answer == 2 && spec_.secondCheckAnswerPasses) ? 0 : -1;
+    return answer == 1 || (answer == 2 && description_.secondCheckAnswerPasses) ? 0 : -1;
 }
 
 int32_t BoundLibrary::count(const QString& path) const {

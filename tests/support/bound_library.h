@@ -25,7 +25,7 @@ struct LibraryUnderTest {
 
 class BoundLibrary {
 public:
-    explicit BoundLibrary(const LibraryUnderTest& spec);
+    explicit BoundLibrary(const LibraryUnderTest& description);
     bool loaded() const { return library_ != nullptr; }
     const ArchiverLibrary& functions() const { return *library_; }
 
@@ -38,7 +38,7 @@ public:
     std::optional<int32_t> sfxState(const QString& path) const;
 
 private:
-    LibraryUnderTest spec_;
+    LibraryUnderTest description_;
     std::unique_ptr<ArchiverLibrary> library_;
 };
 
