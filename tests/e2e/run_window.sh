@@ -41,11 +41,22 @@ pid=$!
 focus_window '^Varnelt$'
 
 xdotool key alt+s                      # 実行(&S)
-sleep 2                                # two small archives: the run is long over
 
-xdotool key alt+f                      # ファイル(&F)
-sleep 0.3
-xdotool key a                          # 名前をつけてログの保存(&A)
+# The File menu opens only once the run is over; a slow machine just takes more tries.
+saving=""
+for _ in $(seq 1 30); do
+    sleep 1
+    xdotool key alt+f                  # ファイル(&F)
+    sleep 0.3
+    xdotool key a                      # 名前をつけてログの保存(&A)
+    sleep 0.5
+    if xdotool search --onlyvisible --name 'ファイルを保存' >/dev/null 2>&1; then
+        saving=yes
+        break
+    fi
+    xdotool key Escape                 # a menu that opened without its item
+done
+[ -n "$saving" ] || { echo "the save dialog never opened" >&2; exit 1; }
 focus_window 'ファイルを保存'
 xdotool type --delay 20 "$work/result"
 xdotool key Return
