@@ -86,7 +86,7 @@ std::optional<int> parseNumber(const QString& text, int low, int high) {
         return std::nullopt;
     }
     for (const QChar c : text) {
-        if (!c.isDigit() || c.unicode() > u'9') {
+        if (c < u'0' || c > u'9') {
             return std::nullopt;
         }
     }

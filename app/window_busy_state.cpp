@@ -1,6 +1,7 @@
 // The busy state that brackets every long operation, Stop, and the runtime error report.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -34,6 +35,18 @@ void MainWindow::LeaveBusyState() {
     cmdStop->setEnabled(false);
     lvwList->setVisible(true);
     QApplication::restoreOverrideCursor();
+}
+
+bool MainWindow::pumpDue() {
+    // Often enough for Stop, the clock and repainting to answer at once; rarely enough that
+    // a list of tiny archives or a big folder is not slowed by the window.
+    constexpr qint64 kPumpIntervalMs = 20;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - lastPump_ < kPumpIntervalMs) {
+        return false;
+    }
+    lastPump_ = now;
+    return true;
 }
 
 void MainWindow::cmdStop_Click() {

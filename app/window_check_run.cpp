@@ -2,7 +2,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,22 +20,6 @@
 #include "ui/main_window.h"
 
 namespace varnelt {
-
-namespace {
-
-enum Panel { Good, Bad, Total, Time };
-const char* const kPanelPrefixes[] = {"正常書庫 ", "異常書庫 ", "検査総数 ", "検査時間 "};
-
-// Pending window events are handled at most this often during a run, so that a list of
-// tiny archives is not slowed by repainting; Stop and the clock still answer at once.
-constexpr qint64 kRunPumpIntervalMs = 20;
-
-}  // namespace
-
-void MainWindow::setStatus(int panel, const QString& value) {
-    statusPanels[static_cast<size_t>(panel)]->setText(QString::fromUtf8(kPanelPrefixes[panel]) +
-                                                      value);
-}
 
 CheckRules MainWindow::rulesForRun() const {
     CheckRules rules;
@@ -92,21 +75,19 @@ void MainWindow::cmdStart_Click() {
         return;
     }
     EnterBusyState();
-    setStatus(Good, QStringLiteral("0"));
-    setStatus(Bad, QStringLiteral("0"));
-    setStatus(Total, QString::number(model_->size()));
-    setStatus(Time, QStringLiteral("00:00:00"));
+    resetStatusPanels();
+    setStatus(TotalPanel, QString::number(model_->size()));
     prgCount->setValue(0);
     runClock_.reset();
     tmrTimer->start(100);
     RunCheck();
     tmrTimer->stop();
-    setStatus(Time, runClock_.format());
+    setStatus(TimePanel, runClock_.format());
     LeaveBusyState();
 }
 
 void MainWindow::tmrTimer_Timer() {
-    setStatus(Time, runClock_.format());
+    setStatus(TimePanel, runClock_.format());
 }
 
 void MainWindow::selectRow(int row) {
@@ -115,9 +96,7 @@ void MainWindow::selectRow(int row) {
 }
 
 void MainWindow::pumpDuringRun() {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - lastPump_ >= kRunPumpIntervalMs) {
-        lastPump_ = now;
+    if (pumpDue()) {
         QCoreApplication::processEvents();
     }
 }
@@ -136,7 +115,7 @@ void MainWindow::RunCheck() {
     const DisposalAction action = formInputs().action;
     const QString destination = txtBadMove->text();
     const int total = model_->size();
-    setStatus(Total, QString::number(total));
+    setStatus(TotalPanel, QString::number(total));
     prgCount->setRange(0, std::max(total, 1));
     int good = 0;
     int bad = 0;
@@ -163,14 +142,14 @@ void MainWindow::RunCheck() {
         model_->setVerdict(row, decision.outcome.verdict);
         if (!decision.missing) {
             if (decision.outcome.result == 1) {
-                setStatus(Good, QString::number(++good));
+                setStatus(GoodPanel, QString::number(++good));
             } else {
                 error = DisposeOf(action, target.folder, target.name, destination,
                                   [this] { pumpDuringRun(); });
                 if (error) {
                     break;  // the failing file is not counted
                 }
-                setStatus(Bad, QString::number(++bad));
+                setStatus(BadPanel, QString::number(++bad));
             }
         }
         prgCount->setValue(row + 1);

@@ -395,18 +395,6 @@ Verdict verifyArchive(const std::string& path) {
     }
 }
 
-class BgaSession final : public ArchiveSession {
-public:
-    BgaSession(std::string firstName, bool behindStub)
-        : firstName_(std::move(firstName)), behindStub_(behindStub) {}
-    std::optional<std::string> firstEntryName() override { return firstName_; }
-    int32_t sfxState() override { return behindStub_ ? VARNELT_SFX_EXECUTABLE : 0; }
-
-private:
-    std::string firstName_;
-    bool behindStub_;
-};
-
 class BgaBackend final : public Backend {
 public:
     int32_t test(const std::string& path) const override { return verifyArchive(path).code; }
@@ -447,8 +435,8 @@ public:
         if (!file.open(path) || findFirstMember(file, member) != VARNELT_ARC_OK) {
             return nullptr;
         }
-        return std::make_unique<BgaSession>(storedNameToUtf8(member.names, true),
-                                            member.offset > 0);
+        return std::make_unique<ArchiveSession>(storedNameToUtf8(member.names, true),
+                                                member.offset > 0);
     }
 };
 

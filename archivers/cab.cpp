@@ -222,17 +222,6 @@ private:
     std::unique_ptr<mscabd_cabinet, CabinetCloser> cabinet_;
 };
 
-class CabSession : public ArchiveSession {
-public:
-    CabSession(std::string firstName, bool sfx) : firstName_(std::move(firstName)), sfx_(sfx) {}
-    std::optional<std::string> firstEntryName() override { return firstName_; }
-    int32_t sfxState() override { return sfx_ ? VARNELT_SFX_EXECUTABLE : 0; }
-
-private:
-    std::string firstName_;
-    bool sfx_;
-};
-
 class CabBackend : public Backend {
 public:
     int32_t test(const std::string& path) const override {
@@ -289,8 +278,8 @@ public:
             return nullptr;
         }
         // Names flagged UTF-8 are kept; any other is decoded as CP932 unless it is valid UTF-8.
-        return std::make_unique<CabSession>(storedNameToUtf8(cab.cabinet().files->filename, true),
-                                            cab.behindStub());
+        return std::make_unique<ArchiveSession>(
+            storedNameToUtf8(cab.cabinet().files->filename, true), cab.behindStub());
     }
 };
 

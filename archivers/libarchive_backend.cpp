@@ -184,18 +184,6 @@ std::string entryName(archive_entry* entry, bool backslashSeparators) {
     return raw == nullptr ? std::string() : storedNameToUtf8(raw, backslashSeparators);
 }
 
-class LibarchiveSession final : public ArchiveSession {
-public:
-    LibarchiveSession(std::optional<std::string> firstName, bool behindStub)
-        : firstName_(std::move(firstName)), behindStub_(behindStub) {}
-    std::optional<std::string> firstEntryName() override { return firstName_; }
-    int32_t sfxState() override { return behindStub_ ? VARNELT_SFX_EXECUTABLE : 0; }
-
-private:
-    std::optional<std::string> firstName_;
-    bool behindStub_;
-};
-
 }  // namespace
 
 std::unique_ptr<InputSource> plainFileSource(FileDescriptor file) {
@@ -276,8 +264,7 @@ std::unique_ptr<ArchiveSession> LibarchiveBackend::open(const std::string& path)
     } else if (status != ARCHIVE_EOF) {
         return nullptr;
     }
-    return std::make_unique<LibarchiveSession>(std::move(firstName),
-                                               startsWithExecutableStub(path));
+    return std::make_unique<ArchiveSession>(std::move(firstName), startsWithExecutableStub(path));
 }
 
 }  // namespace varnelt::archiver

@@ -378,17 +378,6 @@ int32_t verifyData(FILE* file, const LzhEntry& entry, std::vector<uint8_t>& buff
     return VARNELT_ARC_OK;
 }
 
-class LzhSession : public ArchiveSession {
-public:
-    LzhSession(std::string firstName, bool sfx) : firstName_(std::move(firstName)), sfx_(sfx) {}
-    std::optional<std::string> firstEntryName() override { return firstName_; }
-    int32_t sfxState() override { return sfx_ ? VARNELT_SFX_EXECUTABLE : 0; }
-
-private:
-    std::string firstName_;
-    bool sfx_;
-};
-
 class LzhBackend : public Backend {
 public:
     int32_t test(const std::string& path) const override {
@@ -440,8 +429,8 @@ public:
             step != Step::Entry) {
             return nullptr;
         }
-        return std::make_unique<LzhSession>(storedNameToUtf8(entry.rawName, true),
-                                            walker.behindStub());
+        return std::make_unique<ArchiveSession>(storedNameToUtf8(entry.rawName, true),
+                                                walker.behindStub());
     }
 };
 

@@ -152,10 +152,7 @@ void MainWindow::mnuOptionIniDefault_Click() {
     chkBadNoFileName->setEnabled(false);
     chkBadNoExt->setChecked(false);
     prgCount->setValue(0);
-    statusPanels[0]->setText(QStringLiteral("正常書庫 0"));
-    statusPanels[1]->setText(QStringLiteral("異常書庫 0"));
-    statusPanels[2]->setText(QStringLiteral("検査総数 0"));
-    statusPanels[3]->setText(QStringLiteral("検査時間 00:00:00"));
+    resetStatusPanels();
     model_->clear();
     DetectArchivers();
     RefreshFormState();

@@ -48,7 +48,7 @@ void MainWindow::RefreshFormState() {
     if (state.autoFilterText && txtFilterExt->text() != *state.autoFilterText) {
         txtFilterExt->setText(*state.autoFilterText);
     }
-    statusPanels[2]->setText(QStringLiteral("検査総数 %1").arg(model_->size()));
+    setStatus(TotalPanel, QString::number(model_->size()));
 }
 
 std::optional<ExtensionFilter> MainWindow::currentFilter() const {

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QLineEdit>
 #include <QTableView>
 
@@ -14,23 +13,14 @@
 
 namespace varnelt {
 
-namespace {
-
-// Rows reach the list and the window repaints at most this often during a registration.
-constexpr qint64 kPumpIntervalMs = 30;
-
-}  // namespace
-
 void MainWindow::flushPendingRows() {
     model_->append(std::move(pendingRows_));
 }
 
 void MainWindow::pump() {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - lastPump_ < kPumpIntervalMs) {
+    if (!pumpDue()) {
         return;
     }
-    lastPump_ = now;
     lvwList->setVisible(!mnuOptionFastMode->isChecked());
     flushPendingRows();
     QCoreApplication::processEvents();

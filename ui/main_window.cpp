@@ -222,11 +222,8 @@ void MainWindow::buildControls() {
     auto* statusBar = place<QStatusBar>(client, "sbrCount", {0, 5910, 10695, 300});
     sbrCount = statusBar;
     const char* const panelKeys[] = {"S_Good", "S_Bad", "S_Total", "S_Time"};
-    const QString panelTexts[] = {QStringLiteral("正常書庫 0"), QStringLiteral("異常書庫 0"),
-                                  QStringLiteral("検査総数 0"),
-                                  QStringLiteral("検査時間 00:00:00")};
     for (size_t i = 0; i < statusPanels.size(); ++i) {
-        auto* panel = new QLabel(panelTexts[i], statusBar);
+        auto* panel = new QLabel(statusBar);
         panel->setObjectName(QLatin1String(panelKeys[i]));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
@@ -235,8 +232,22 @@ void MainWindow::buildControls() {
         statusPanels[i] = panel;
     }
 
+    resetStatusPanels();
+
     tmrTimer = new QTimer(this);
     tmrTimer->setObjectName(QStringLiteral("tmrTimer"));
+}
+
+void MainWindow::setStatus(StatusPanel panel, const QString& value) {
+    static const char* const kPrefixes[] = {"正常書庫 ", "異常書庫 ", "検査総数 ", "検査時間 "};
+    statusPanels[static_cast<size_t>(panel)]->setText(QString::fromUtf8(kPrefixes[panel]) + value);
+}
+
+void MainWindow::resetStatusPanels() {
+    setStatus(GoodPanel, QStringLiteral("0"));
+    setStatus(BadPanel, QStringLiteral("0"));
+    setStatus(TotalPanel, QStringLiteral("0"));
+    setStatus(TimePanel, QStringLiteral("00:00:00"));
 }
 
 void MainWindow::buildMenus() {

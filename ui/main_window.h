@@ -107,7 +107,12 @@ private:
     void RunCheck();
     CheckRules rulesForRun() const;
     void selectRow(int row);
-    void setStatus(int panel, const QString& value);
+    // The status bar's panels: each shows its prefix followed by its value.
+    enum StatusPanel { GoodPanel, BadPanel, TotalPanel, TimePanel };
+    void setStatus(StatusPanel panel, const QString& value);
+    void resetStatusPanels();
+    // Long loops let the window answer at most every few milliseconds; true when it is time.
+    bool pumpDue();
     void pumpDuringRun();
 
     // Registration helpers.

@@ -8,18 +8,26 @@
 #include <optional>
 #include <string>
 
+#include "../../checkers/archiver_api.h"
+
 namespace varnelt::archiver {
 
-// An archive opened by OpenArchive: headers only, never entry data.
+// An archive opened by OpenArchive: what its headers said when it was opened. Sessions hold
+// no file and decode no data.
 class ArchiveSession {
 public:
-    virtual ~ArchiveSession() = default;
-    // The first entry's name as stored (UTF-8, "/" separators), or nullopt when there is none
-    // or the headers cannot be read.
-    virtual std::optional<std::string> firstEntryName() = 0;
-    // 0 for a plain archive, VARNELT_SFX_EXECUTABLE when it sits behind an executable stub,
-    // negative on error.
-    virtual int32_t sfxState() = 0;
+    // firstName: the first entry's name as stored (UTF-8, "/" separators), or nullopt when
+    // the archive lists none. behindStub: the archive sits behind an executable stub.
+    ArchiveSession(std::optional<std::string> firstName, bool behindStub)
+        : firstName_(std::move(firstName)), behindStub_(behindStub) {}
+
+    const std::optional<std::string>& firstEntryName() const { return firstName_; }
+    // 0 for a plain archive, VARNELT_SFX_EXECUTABLE for a self-extracting one.
+    int32_t sfxState() const { return behindStub_ ? VARNELT_SFX_EXECUTABLE : 0; }
+
+private:
+    std::optional<std::string> firstName_;
+    bool behindStub_;
 };
 
 class Backend {

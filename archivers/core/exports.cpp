@@ -148,30 +148,21 @@ VARNELT_EXPORT int32_t VARNELT_API(FindFirst)(VarneltArchive archive, const char
     if (info == nullptr) {
         return -1;
     }
-    return registry().with(archive, -1, [info](ArchiveSession& session) -> int32_t {
-        try {
-            const auto name = session.firstEntryName();
-            if (!name) {
-                return -1;
-            }
-            *info = VarneltEntryInfo{};
-            varnelt::archiver::fillEntryName(*info, *name);
-            return 0;
-        } catch (const std::bad_alloc&) {
+    return registry().with(archive, -1, [info](const ArchiveSession& session) -> int32_t {
+        const auto& name = session.firstEntryName();
+        if (!name) {
             return -1;
         }
+        *info = VarneltEntryInfo{};
+        varnelt::archiver::fillEntryName(*info, *name);
+        return 0;
     });
 }
 
 #if VARNELT_ARCHIVER_HAS_SFX
 VARNELT_EXPORT int32_t VARNELT_API(IsSFXFile)(VarneltArchive archive) {
-    return registry().with(archive, -1, [](ArchiveSession& session) -> int32_t {
-        try {
-            return session.sfxState();
-        } catch (const std::bad_alloc&) {
-            return -1;
-        }
-    });
+    return registry().with(archive, -1,
+                           [](const ArchiveSession& session) { return session.sfxState(); });
 }
 #endif
 

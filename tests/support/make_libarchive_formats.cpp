@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <array>
@@ -14,20 +13,6 @@
 
 namespace varnelt::test {
 namespace {
-
-// The tools read names from their arguments by the locale, so they run under a UTF-8 one
-// whatever the test's own locale.
-bool runUtf8Tool(const QString& program, const QStringList& arguments, const QString& folder) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
 
 QStringList entryNames(const EntryList& entries) {
     QStringList names;
@@ -48,8 +33,7 @@ bool makeWithTool(const QString& program, const QStringList& switches, const QSt
     stageEntries(staging.path(), entries);
     const QString target = QFileInfo(archive).absoluteFilePath();
     QFile::remove(target);
-    return runUtf8Tool(program, switches + QStringList{target} + entryNames(entries),
-                       staging.path());
+    return runTool(program, switches + QStringList{target} + entryNames(entries), staging.path());
 }
 
 bool makeTarWith(const QString& archive, const EntryList& entries, const QString& compression) {
@@ -160,10 +144,10 @@ bool makeSevenZip(const QString& archive, const EntryList& entries) {
         if (name.endsWith(u'/')) {
             name.chop(1);
         }
-        if (!runUtf8Tool(QStringLiteral("7zz"),
-                         {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-y"),
-                          QStringLiteral("-m0=lzma2"), target, name},
-                         staging.path())) {
+        if (!runTool(QStringLiteral("7zz"),
+                     {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-y"),
+                      QStringLiteral("-m0=lzma2"), target, name},
+                     staging.path())) {
             return false;
         }
     }

@@ -2,7 +2,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -17,20 +16,6 @@ namespace {
 
 bool isFolder(const Entry& entry) {
     return entry.name.endsWith(u'/');
-}
-
-// Java takes its command line in the locale's encoding: without a UTF-8 locale every
-// non-ASCII name would arrive as "?".
-bool runJlha(const QStringList& arguments, const QString& workingFolder) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(workingFolder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("jlha"), arguments);
-    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
 }
 
 bool nonEmptyFile(const QString& path) {
@@ -65,7 +50,7 @@ bool makeLzhWith(const QString& archive, const EntryList& entries, const QString
                 arguments.append(entries[i].name);
             }
         }
-        if (!runJlha(arguments, folder)) {
+        if (!runTool(QStringLiteral("jlha"), arguments, folder)) {
             return false;
         }
     }

@@ -67,6 +67,11 @@ QByteArray sampleContent(int size, int seed) {
 
 bool runTool(const QString& program, const QStringList& arguments, const QString& workingFolder) {
     QProcess process;
+    // Tools read names from their arguments by the locale (Java turns every non-ASCII
+    // character into "?" without a UTF-8 one), whatever the test's own locale.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingFolder);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);

@@ -29,7 +29,7 @@ void flipByte(const QString& path, qint64 offset);
 void truncateToPercent(const QString& path, int percent);
 // Deterministic content that compresses somewhat, like real files.
 QByteArray sampleContent(int size, int seed);
-// Runs a program in a folder; true when it exits with status 0.
+// Runs a program in a folder under a UTF-8 locale; true when it exits with status 0.
 bool runTool(const QString& program, const QStringList& arguments, const QString& workingFolder);
 
 }  // namespace varnelt::test
