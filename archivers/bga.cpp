@@ -397,10 +397,11 @@ Verdict verifyArchive(const std::string& path) {
 
 class BgaBackend final : public Backend {
 public:
-    int32_t test(const std::string& path) const override { return verifyArchive(path).code; }
+    int32_t test(const InputFile& file) const override { return verifyArchive(file.path()).code; }
 
     // 1 for an intact GZA, 2 for an intact BZA, as the first member's method tells.
-    int32_t checkArchive(const std::string& path, int32_t /*mode*/) const override {
+    int32_t checkArchive(const InputFile& file, int32_t /*mode*/) const override {
+        const std::string& path = file.path();
         const Verdict verdict = verifyArchive(path);
         if (verdict.code != VARNELT_ARC_OK) {
             return 0;
@@ -409,7 +410,8 @@ public:
     }
 
     // Headers only: each member's data is stepped over, never read.
-    int32_t countEntries(const std::string& path) const override {
+    int32_t countEntries(const InputFile& input) const override {
+        const std::string& path = input.path();
         ArchiveFile file;
         Member member;
         if (!file.open(path) || findFirstMember(file, member) != VARNELT_ARC_OK) {
@@ -429,7 +431,8 @@ public:
         }
     }
 
-    std::unique_ptr<ArchiveSession> open(const std::string& path) const override {
+    std::unique_ptr<ArchiveSession> open(const InputFile& input) const override {
+        const std::string& path = input.path();
         ArchiveFile file;
         Member member;
         if (!file.open(path) || findFirstMember(file, member) != VARNELT_ARC_OK) {

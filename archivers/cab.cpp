@@ -224,7 +224,8 @@ private:
 
 class CabBackend : public Backend {
 public:
-    int32_t test(const std::string& path) const override {
+    int32_t test(const InputFile& file) const override {
+        const std::string& path = file.path();
         Cabinet cab;
         const int32_t rc = cab.open(path);
         if (rc != VARNELT_ARC_OK) {
@@ -257,7 +258,8 @@ public:
         return VARNELT_ARC_OK;
     }
 
-    int32_t countEntries(const std::string& path) const override {
+    int32_t countEntries(const InputFile& file) const override {
+        const std::string& path = file.path();
         Cabinet cab;
         if (cab.open(path) != VARNELT_ARC_OK) {
             return -1;
@@ -272,7 +274,8 @@ public:
         return count;
     }
 
-    std::unique_ptr<ArchiveSession> open(const std::string& path) const override {
+    std::unique_ptr<ArchiveSession> open(const InputFile& file) const override {
+        const std::string& path = file.path();
         Cabinet cab;
         if (cab.open(path) != VARNELT_ARC_OK) {
             return nullptr;

@@ -190,7 +190,8 @@ std::unique_ptr<InputSource> plainFileSource(FileDescriptor file) {
     return std::make_unique<PlainFileSource>(std::move(file));
 }
 
-int32_t LibarchiveBackend::test(const std::string& path) const {
+int32_t LibarchiveBackend::test(const InputFile& file) const {
+    const std::string& path = file.path();
     const Utf8LocaleScope locale;
     const OpenedReader opened = openReader(format_, path);
     if (opened.error != VARNELT_ARC_OK) {
@@ -229,7 +230,8 @@ int32_t LibarchiveBackend::test(const std::string& path) const {
     return skippedEncrypted ? VARNELT_ARC_ERROR_PASSWORD : VARNELT_ARC_OK;
 }
 
-int32_t LibarchiveBackend::countEntries(const std::string& path) const {
+int32_t LibarchiveBackend::countEntries(const InputFile& file) const {
+    const std::string& path = file.path();
     const Utf8LocaleScope locale;
     const OpenedReader opened = openReader(format_, path);
     if (opened.error != VARNELT_ARC_OK) {
@@ -250,7 +252,8 @@ int32_t LibarchiveBackend::countEntries(const std::string& path) const {
     }
 }
 
-std::unique_ptr<ArchiveSession> LibarchiveBackend::open(const std::string& path) const {
+std::unique_ptr<ArchiveSession> LibarchiveBackend::open(const InputFile& file) const {
+    const std::string& path = file.path();
     const Utf8LocaleScope locale;
     const OpenedReader opened = openReader(format_, path);
     if (opened.error != VARNELT_ARC_OK) {

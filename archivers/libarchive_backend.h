@@ -88,9 +88,9 @@ class LibarchiveBackend final : public Backend {
 public:
     explicit LibarchiveBackend(const LibarchiveFormat& format) : format_(format) {}
 
-    int32_t test(const std::string& path) const override;
-    int32_t countEntries(const std::string& path) const override;
-    std::unique_ptr<ArchiveSession> open(const std::string& path) const override;
+    int32_t test(const InputFile& file) const override;
+    int32_t countEntries(const InputFile& file) const override;
+    std::unique_ptr<ArchiveSession> open(const InputFile& file) const override;
 
 private:
     LibarchiveFormat format_;

@@ -380,7 +380,8 @@ int32_t verifyData(FILE* file, const LzhEntry& entry, std::vector<uint8_t>& buff
 
 class LzhBackend : public Backend {
 public:
-    int32_t test(const std::string& path) const override {
+    int32_t test(const InputFile& file) const override {
+        const std::string& path = file.path();
         HeaderWalker walker;
         int32_t rc = walker.open(path);
         std::vector<uint8_t> buffer(64 * 1024);
@@ -401,7 +402,8 @@ public:
         return rc;
     }
 
-    int32_t countEntries(const std::string& path) const override {
+    int32_t countEntries(const InputFile& file) const override {
+        const std::string& path = file.path();
         HeaderWalker walker;
         if (walker.open(path) != VARNELT_ARC_OK) {
             return -1;
@@ -421,7 +423,8 @@ public:
         }
     }
 
-    std::unique_ptr<ArchiveSession> open(const std::string& path) const override {
+    std::unique_ptr<ArchiveSession> open(const InputFile& file) const override {
+        const std::string& path = file.path();
         HeaderWalker walker;
         LzhEntry entry;
         Step step = Step::End;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "../../checkers/archiver_api.h"
+#include "input_file.h"
 
 namespace varnelt::archiver {
 
@@ -35,13 +36,13 @@ public:
     virtual ~Backend() = default;
     // Reads every entry's data to its end. VARNELT_ARC_OK, VARNELT_ARC_ERROR_PASSWORD or
     // another error code.
-    virtual int32_t test(const std::string& path) const = 0;
+    virtual int32_t test(const InputFile& file) const = 0;
     // CheckArchive's answer: 1 when the full test passes, else 0.
-    virtual int32_t checkArchive(const std::string& path, int32_t mode) const;
+    virtual int32_t checkArchive(const InputFile& file, int32_t mode) const;
     // Entries the archive lists, folders included; negative when it cannot be read.
-    virtual int32_t countEntries(const std::string& path) const = 0;
+    virtual int32_t countEntries(const InputFile& file) const = 0;
     // nullptr when the file is not a readable archive of this format.
-    virtual std::unique_ptr<ArchiveSession> open(const std::string& path) const = 0;
+    virtual std::unique_ptr<ArchiveSession> open(const InputFile& file) const = 0;
 };
 
 const Backend& formatBackend();

@@ -12,8 +12,8 @@
 
 namespace varnelt::archiver {
 
-int32_t Backend::checkArchive(const std::string& path, int32_t /*mode*/) const {
-    return test(path) == VARNELT_ARC_OK ? 1 : 0;
+int32_t Backend::checkArchive(const InputFile& file, int32_t /*mode*/) const {
+    return test(file) == VARNELT_ARC_OK ? 1 : 0;
 }
 
 namespace {

@@ -2,8 +2,6 @@
 // with VARNELT_ARCHIVER_PREFIX set to the library's prefix (UnZip, Unlha, ...); the
 // VARNELT_ARCHIVER_HAS_COMMAND and VARNELT_ARCHIVER_HAS_SFX switches add the command function
 // and IsSFXFile where the format's callers use them.
-#include <sys/stat.h>
-
 #include <memory>
 #include <mutex>
 #include <new>
@@ -25,6 +23,7 @@ namespace {
 
 using varnelt::archiver::ArchiveSession;
 using varnelt::archiver::formatBackend;
+using varnelt::archiver::InputFile;
 
 // Archives are handed out as pointers to sessions; the registry lets a stale or foreign
 // handle be refused instead of dereferenced, and keeps a session alive while a call uses it
@@ -70,12 +69,6 @@ SessionRegistry& registry() {
     return instance;
 }
 
-// Only regular files are archives; a pipe or device would block or never end.
-bool isRegularFile(const char* path) {
-    struct stat info {};
-    return path != nullptr && stat(path, &info) == 0 && S_ISREG(info.st_mode);
-}
-
 }  // namespace
 
 extern "C" {
@@ -85,11 +78,12 @@ VARNELT_EXPORT int32_t VARNELT_API(GetVersion)(void) {
 }
 
 VARNELT_EXPORT int32_t VARNELT_API(CheckArchive)(const char* path, int32_t mode) {
-    if (!isRegularFile(path)) {
+    InputFile file;
+    if (file.open(path) != VARNELT_ARC_OK) {
         return 0;
     }
     try {
-        return formatBackend().checkArchive(path, mode);
+        return formatBackend().checkArchive(file, mode);
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -109,10 +103,12 @@ VARNELT_EXPORT int32_t VARNELT_ARCHIVER_PREFIX(VarneltWindow /*window*/, const c
         if (!command) {
             return VARNELT_ARC_ERROR_COMMAND_NAME;
         }
-        if (!isRegularFile(command->archivePath.c_str())) {
-            return VARNELT_ARC_ERROR_ARC_FILE_OPEN;
+        InputFile file;
+        if (const int32_t opened = file.open(command->archivePath.c_str());
+            opened != VARNELT_ARC_OK) {
+            return opened;
         }
-        return formatBackend().test(command->archivePath);
+        return formatBackend().test(file);
     } catch (const std::bad_alloc&) {
         return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
     }
@@ -120,11 +116,12 @@ VARNELT_EXPORT int32_t VARNELT_ARCHIVER_PREFIX(VarneltWindow /*window*/, const c
 #endif
 
 VARNELT_EXPORT int32_t VARNELT_API(GetFileCount)(const char* path) {
-    if (!isRegularFile(path)) {
+    InputFile file;
+    if (file.open(path) != VARNELT_ARC_OK) {
         return -1;
     }
     try {
-        return formatBackend().countEntries(path);
+        return formatBackend().countEntries(file);
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -132,11 +129,12 @@ VARNELT_EXPORT int32_t VARNELT_API(GetFileCount)(const char* path) {
 
 VARNELT_EXPORT VarneltArchive VARNELT_API(OpenArchive)(VarneltWindow /*window*/, const char* path,
                                                        uint32_t /*mode*/) {
-    if (!isRegularFile(path)) {
+    InputFile file;
+    if (file.open(path) != VARNELT_ARC_OK) {
         return nullptr;
     }
     try {
-        auto session = formatBackend().open(path);
+        auto session = formatBackend().open(file);
         return session ? registry().add(std::move(session)) : nullptr;
     } catch (const std::bad_alloc&) {
         return nullptr;
