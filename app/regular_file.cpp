@@ -39,7 +39,8 @@ OpenedFile OpenRegularFile(const QByteArray& path) {
         file.error = errno;
     } else if (!S_ISREG(file.info.st_mode)) {
         file.error = kErrorNotRegularFile;
-    } else if (fcntl(file.fd.get(), F_SETFL, fcntl(file.fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+    } else if (const int flags = fcntl(file.fd.get(), F_GETFL);
+               flags < 0 || fcntl(file.fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         file.error = errno;
     }
     if (file.error != 0) {
