@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDateTime>
 
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
