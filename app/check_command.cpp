@@ -1,20 +1,23 @@
 #include "app/check_command.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
 
+#include <cerrno>
 #include <optional>
 
 #include "app/elapsed.h"
 #include "app/error_catalogue.h"
 #include "app/log_format.h"
+#include "app/name_decoding.h"
 #include "app/parallel_check.h"
+#include "app/paths.h"
 #include "app/version.h"
 #include "checkers/archiver_set.h"
 #include "targets/registrar.h"
@@ -56,11 +59,13 @@ const char kUsage[] =
     "  --help          show this text\n"
     "  --version       show the version\n"
     "\n"
-    "A summary (good, bad, missing, total, elapsed time) goes to standard error, and on a\n"
-    "terminal a progress line too.\n"
+    "A file that cannot be read (no permission, a failing disk) is never judged: its record\n"
+    "says so and the system's reason goes to standard error.\n"
+    "A summary (good, bad, missing, unreadable, total, elapsed time) goes to standard error,\n"
+    "and on a terminal a progress line too.\n"
     "\n"
-    "Exit status: 0 every file good, 1 at least one bad or missing file, 2 bad usage or an\n"
-    "error.\n";
+    "Exit status: 0 every file good, 1 at least one bad, missing or unreadable file, 2 bad\n"
+    "usage or an error.\n";
 
 struct UsageError {
     QString message;
@@ -77,9 +82,15 @@ struct Options {
     ExtensionFilter filter;
     bool recursive = false;
     int jobs = 1;
-    QString logFile;
-    QStringList paths;
+    QByteArray logFile;
+    QByteArrayList paths;  // the system's bytes
 };
+
+// The parser is handed every argument as Latin-1 text, which gives back the very bytes of the
+// paths; the other values are decoded as names are.
+QString textOf(const QString& argument) {
+    return DecodeName(argument.toLatin1());
+}
 
 std::optional<int> parseNumber(const QString& text, int low, int high) {
     if (text.isEmpty() || text.size() > 9) {
@@ -155,7 +166,7 @@ ExtensionFilter parseFilter(const QString& mode, const std::vector<ArchiveFormat
     return *filter;
 }
 
-Options parseOptions(const QStringList& arguments, const ArchiverSet& archivers) {
+Options parseOptions(const QByteArrayList& arguments, const ArchiverSet& archivers) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption formats(QStringLiteral("formats"), QString(), QStringLiteral("LIST"));
@@ -166,12 +177,19 @@ Options parseOptions(const QStringList& arguments, const ArchiverSet& archivers)
     const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
     parser.addOptions({formats, rules, count, filter, recursive, jobs, log});
-    if (!parser.parse(QStringList{QStringLiteral("varnelt-check")} + arguments)) {
-        throw UsageError{parser.errorText()};
+    QStringList latin1{QStringLiteral("varnelt-check")};
+    for (const QByteArray& argument : arguments) {
+        latin1 << QString::fromLatin1(argument);
     }
+    if (!parser.parse(latin1)) {
+        throw UsageError{textOf(parser.errorText())};
+    }
+    const auto text = [&parser](const QCommandLineOption& option) {
+        return textOf(parser.value(option));
+    };
     Options options;
     if (parser.isSet(formats)) {
-        options.formats = parseFormats(parser.value(formats), archivers);
+        options.formats = parseFormats(text(formats), archivers);
     } else {
         for (const ArchiveFormat format : kAllFormats) {
             if (archivers.installed(format)) {
@@ -180,33 +198,34 @@ Options parseOptions(const QStringList& arguments, const ArchiverSet& archivers)
         }
     }
     if (parser.isSet(rules)) {
-        parseRules(parser.value(rules), options.rules);
+        parseRules(text(rules), options.rules);
     }
     if (parser.isSet(count)) {
-        const auto limit = parseNumber(parser.value(count), 2, 999999);
+        const auto limit = parseNumber(text(count), 2, 999999);
         if (!limit) {
             throw UsageError{QStringLiteral("--count takes a number from 2 to 999999, not '%1'")
-                                 .arg(parser.value(count))};
+                                 .arg(text(count))};
         }
         options.rules.fileCountLimit = *limit;
     }
     options.rules.fileCountVerdict =
         FormatFileCountVerdict(options.rules.fileCountLimit, kBadNoFileSumCaption);
-    options.filter =
-        parseFilter(parser.isSet(filter) ? parser.value(filter) : QStringLiteral("off"),
-                    options.formats, archivers);
+    options.filter = parseFilter(parser.isSet(filter) ? text(filter) : QStringLiteral("off"),
+                                 options.formats, archivers);
     options.recursive = parser.isSet(recursive);
     options.jobs = QThread::idealThreadCount();
     if (parser.isSet(jobs)) {
-        const auto value = parseNumber(parser.value(jobs), 1, 256);
+        const auto value = parseNumber(text(jobs), 1, 256);
         if (!value) {
-            throw UsageError{QStringLiteral("--jobs takes a number from 1 to 256, not '%1'")
-                                 .arg(parser.value(jobs))};
+            throw UsageError{
+                QStringLiteral("--jobs takes a number from 1 to 256, not '%1'").arg(text(jobs))};
         }
         options.jobs = *value;
     }
-    options.logFile = parser.value(log);
-    options.paths = parser.positionalArguments();
+    options.logFile = parser.value(log).toLatin1();
+    for (const QString& path : parser.positionalArguments()) {
+        options.paths << path.toLatin1();
+    }
     if (options.paths.isEmpty()) {
         throw UsageError{QStringLiteral("no PATH given")};
     }
@@ -228,12 +247,9 @@ std::vector<TargetRow> registerPaths(const Options& options, int& errors) {
         .filter = [&options] { return std::optional(options.filter); },
         .reportError = report,
     });
-    for (const QString& path : options.paths) {
-        QString absolute = QFileInfo(path).absoluteFilePath();
-        if (path.endsWith(u'/') && !absolute.endsWith(u'/')) {
-            absolute += u'/';
-        }
-        if (const MaybeError error = registrar.AddPath(absolute, options.recursive)) {
+    for (const QByteArray& path : options.paths) {
+        if (const MaybeError error =
+                registrar.AddPath(AbsoluteNativePath(path), options.recursive)) {
             report(*error);
         }
     }
@@ -242,15 +258,21 @@ std::vector<TargetRow> registerPaths(const Options& options, int& errors) {
 
 class LogOutput {
 public:
-    explicit LogOutput(const QString& fileName) {
+    // fileName is the system's bytes; empty for standard output.
+    explicit LogOutput(const QByteArray& fileName) {
         if (fileName.isEmpty()) {
             file_.open(stdout, QIODevice::WriteOnly);
+            return;
+        }
+        const int fd = ::open(fileName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            openError_ = errno;
         } else {
-            file_.setFileName(fileName);
-            file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            file_.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
         }
     }
     bool isOpen() const { return file_.isOpen(); }
+    int openError() const { return openError_; }
     void write(const QByteArray& record) {
         if (file_.write(record) != record.size()) {
             failed_ = true;
@@ -262,17 +284,18 @@ public:
 
 private:
     QFile file_;
+    int openError_ = 0;
     bool failed_ = false;
 };
 
 }  // namespace
 
-int RunCheckCommand(const QStringList& arguments) {
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+int RunCheckCommand(const QByteArrayList& arguments) {
+    if (arguments.contains("--help") || arguments.contains("-h")) {
         QTextStream(stdout) << kUsage;
         return 0;
     }
-    if (arguments.contains(QStringLiteral("--version"))) {
+    if (arguments.contains("--version")) {
         QTextStream(stdout) << "varnelt-check " << AppVersionText() << Qt::endl;
         return 0;
     }
@@ -293,7 +316,9 @@ int RunCheckCommand(const QStringList& arguments) {
 
     LogOutput log(options.logFile);
     if (!log.isOpen()) {
-        err() << "varnelt-check: " << options.logFile << ": " << log.errorString() << Qt::endl;
+        err() << "varnelt-check: "
+              << EnglishDescription(RuntimeError{log.openError(), DecodePath(options.logFile)})
+              << Qt::endl;
         return 2;
     }
     log.write(LogHeaderRecord());
@@ -304,18 +329,25 @@ int RunCheckCommand(const QStringList& arguments) {
     int good = 0;
     int bad = 0;
     int missing = 0;
-    DecideInParallel(rows, checkers, options.jobs, [&](size_t i, const FileDecision& decision) {
+    int unreadable = 0;
+    DecideInParallel(rows, checkers, options.jobs, [&](size_t i, const FileOutcome& outcome) {
         TargetRow row = rows[i];
-        row.verdict = decision.outcome.verdict;
-        if (decision.outcome.error) {
-            err() << "\nvarnelt-check: " << EnglishDescription(*decision.outcome.error) << Qt::endl;
-            ++errors;
-        } else if (decision.missing) {
-            ++missing;
-        } else if (decision.outcome.result == 1) {
-            ++good;
-        } else {
-            ++bad;
+        row.verdict = outcome.verdict;
+        switch (outcome.kind) {
+            case OutcomeKind::Good:
+                ++good;
+                break;
+            case OutcomeKind::Bad:
+                ++bad;
+                break;
+            case OutcomeKind::Missing:
+                ++missing;
+                break;
+            case OutcomeKind::Unreadable:
+                ++unreadable;
+                err() << (progress ? "\n" : "") << "varnelt-check: " << row.folder << row.name
+                      << ": " << outcome.reason << Qt::endl;
+                break;
         }
         log.write(LogRecord(row));
         if (progress) {
@@ -327,12 +359,12 @@ int RunCheckCommand(const QStringList& arguments) {
         ++errors;
     }
     err() << (progress ? "\n" : "") << "good " << good << ", bad " << bad << ", missing " << missing
-          << ", total " << rows.size() << ", elapsed "
+          << ", unreadable " << unreadable << ", total " << rows.size() << ", elapsed "
           << FormatElapsedSeconds(clock.elapsed() / 1000) << Qt::endl;
     if (errors > 0) {
         return 2;
     }
-    return bad > 0 || missing > 0 ? 1 : 0;
+    return bad > 0 || missing > 0 || unreadable > 0 ? 1 : 0;
 }
 
 }  // namespace varnelt

@@ -2,8 +2,9 @@
 #include <QCoreApplication>
 
 #include "app/check_command.h"
+#include "app/paths.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    return varnelt::RunCheckCommand(QCoreApplication::arguments().mid(1));
+    return varnelt::RunCheckCommand(varnelt::ArgumentBytes(argc, argv));
 }

@@ -32,6 +32,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {kErrorNoFreeName, "移動先に使える名前がありません。", "No free name left in the destination"},
     {kErrorIncompleteWrite, "ファイルを最後まで書き込めませんでした。",
      "The file could not be written completely"},
+    {kErrorNotRegularFile, "通常のファイルではありません。", "Not a regular file"},
 };
 
 const CatalogueEntry* find(int number) {

@@ -11,6 +11,7 @@ namespace varnelt {
 inline constexpr int kErrorInvalidPattern = 1001;   // an unclosed "[" in the extension list
 inline constexpr int kErrorNoFreeName = 1002;       // every numbered name is taken
 inline constexpr int kErrorIncompleteWrite = 1003;  // a write that stopped short
+inline constexpr int kErrorNotRegularFile = 1004;   // a pipe, device or folder where a file was
 
 // The Japanese description shown in the error box, followed by the path.
 QString JapaneseDescription(const RuntimeError& error);

@@ -3,6 +3,7 @@
 #include <QIcon>
 
 #include "app/app_paths.h"
+#include "app/paths.h"
 #include "checkers/archiver_set.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -14,7 +15,8 @@ int main(int argc, char* argv[]) {
     varnelt::QtDialogs dialogs;
     varnelt::ArchiverSet archivers;
     varnelt::MainWindow window(dialogs, archivers);
-    window.Form_Load(QApplication::arguments().mid(1), varnelt::IniFilePath());
+    // Qt has taken its own options out of argv by now.
+    window.Form_Load(varnelt::ArgumentBytes(argc, argv), varnelt::IniFilePath());
     window.show();
     return QApplication::exec();
 }

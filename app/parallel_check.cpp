@@ -6,29 +6,23 @@
 #include <optional>
 #include <thread>
 
-#include "app/paths.h"
-
 namespace varnelt {
 
-FileDecision DecideRow(const TargetRow& row, const std::vector<ArchiveChecker>& checkers) {
-    const QString path = row.path();
-    if (FindOnPath(path) == 0) {
-        return {true, {0, kMissingFileVerdict, std::nullopt}};
-    }
-    return {false, DecideFile(path, checkers)};
+FileOutcome DecideRow(const TargetRow& row, const std::vector<ArchiveChecker>& checkers) {
+    return DecideFile(row.nativePath(), row.name, checkers);
 }
 
 void DecideInParallel(const std::vector<TargetRow>& rows,
                       const std::vector<ArchiveChecker>& checkers, int jobs,
-                      const std::function<void(size_t, const FileDecision&)>& deliver) {
-    std::vector<std::optional<FileDecision>> decided(rows.size());
+                      const std::function<void(size_t, const FileOutcome&)>& deliver) {
+    std::vector<std::optional<FileOutcome>> decided(rows.size());
     std::mutex mutex;
     std::condition_variable ready;
     std::atomic<size_t> next{0};
 
     const auto work = [&] {
         for (size_t i = next++; i < rows.size(); i = next++) {
-            FileDecision decision = DecideRow(rows[i], checkers);
+            FileOutcome decision = DecideRow(rows[i], checkers);
             const std::lock_guard lock(mutex);
             decided[i] = std::move(decision);
             ready.notify_all();
@@ -39,7 +33,7 @@ void DecideInParallel(const std::vector<TargetRow>& rows,
         workers.emplace_back(work);
     }
     for (size_t i = 0; i < rows.size(); ++i) {
-        FileDecision decision;
+        FileOutcome decision;
         {
             std::unique_lock lock(mutex);
             ready.wait(lock, [&] { return decided[i].has_value(); });

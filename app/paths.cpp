@@ -1,8 +1,13 @@
 #include "paths.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
+#include <cstdlib>
+#include <memory>
 
 namespace varnelt {
 
@@ -55,35 +60,85 @@ int FindOnPath(const QString& name) {
     return static_cast<int>(LocateOnPath(name).size());
 }
 
-QString StripExtension(const QString& text) {
-    const qsizetype dot = text.lastIndexOf(u'.');
+template <typename Text>
+Text StripExtension(const Text& text) {
+    const qsizetype dot = text.lastIndexOf('.');
     return dot < 0 ? text : text.left(dot);
 }
 
-QString GetExtension(const QString& text) {
+template <typename Text>
+Text GetExtension(const Text& text) {
     for (qsizetype i = text.size() - 1; i >= 0; --i) {
-        if (text[i] == u'.') {
+        if (text[i] == '.') {
             return text.mid(i + 1);
         }
-        if (text[i] == u'/') {
+        if (text[i] == '/') {
             break;
         }
     }
     return {};
 }
 
-QString GetFileName(const QString& path, bool withoutExtension) {
-    const qsizetype slash = path.lastIndexOf(u'/');
+template <typename Text>
+Text GetFileName(const Text& path, bool withoutExtension) {
+    const qsizetype slash = path.lastIndexOf('/');
     if (slash < 0) {
         return {};
     }
-    const QString component = path.mid(slash + 1);
+    const Text component = path.mid(slash + 1);
     return withoutExtension ? StripExtension(component) : component;
 }
 
-QString GetParentFolder(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash + 1);
+template <typename Text>
+Text GetParentFolder(const Text& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? Text() : path.left(slash + 1);
+}
+
+template QString StripExtension(const QString&);
+template QByteArray StripExtension(const QByteArray&);
+template QString GetExtension(const QString&);
+template QByteArray GetExtension(const QByteArray&);
+template QString GetFileName(const QString&, bool);
+template QByteArray GetFileName(const QByteArray&, bool);
+template QString GetParentFolder(const QString&);
+template QByteArray GetParentFolder(const QByteArray&);
+
+QByteArray AbsoluteNativePath(const QByteArray& path) {
+    if (path.isEmpty()) {
+        return path;
+    }
+    QByteArray joined = path;
+    if (!path.startsWith('/')) {
+        const std::unique_ptr<char, decltype(&std::free)> current(getcwd(nullptr, 0), &std::free);
+        if (current == nullptr) {
+            return path;  // the registration reports what the system says about it
+        }
+        joined = QByteArray(current.get()) + '/' + path;
+    }
+    QByteArrayList kept;
+    for (const QByteArray& component : joined.split('/')) {
+        if (component == "..") {
+            if (!kept.isEmpty()) {
+                kept.removeLast();
+            }
+        } else if (!component.isEmpty() && component != ".") {
+            kept << component;
+        }
+    }
+    QByteArray absolute = '/' + kept.join('/');
+    if (path.endsWith('/') && !absolute.endsWith('/')) {
+        absolute += '/';
+    }
+    return absolute;
+}
+
+QByteArrayList ArgumentBytes(int argc, const char* const* argv) {
+    QByteArrayList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QByteArray(argv[i]);
+    }
+    return arguments;
 }
 
 }  // namespace varnelt

@@ -134,23 +134,18 @@ void MainWindow::RunCheck() {
         if (listShown) {
             lvwList->scrollTo(model_->index(row, 0));
         }
-        const FileDecision decision = DecideRow(target, checkers);
-        if (decision.outcome.error) {
-            error = decision.outcome.error;
-            break;
-        }
-        model_->setVerdict(row, decision.outcome.verdict);
-        if (!decision.missing) {
-            if (decision.outcome.result == 1) {
-                setStatus(GoodPanel, QString::number(++good));
-            } else {
-                error = DisposeOf(action, target.folder, target.name, destination,
-                                  [this] { pumpDuringRun(); });
-                if (error) {
-                    break;  // the failing file is not counted
-                }
-                setStatus(BadPanel, QString::number(++bad));
+        const FileOutcome outcome = DecideRow(target, checkers);
+        model_->setVerdict(row, outcome.verdict);
+        // A missing or unreadable file is counted in neither panel and never disposed of.
+        if (outcome.kind == OutcomeKind::Good) {
+            setStatus(GoodPanel, QString::number(++good));
+        } else if (outcome.kind == OutcomeKind::Bad) {
+            error = DisposeOf(action, target.nativeFolder, target.nativeName, destination,
+                              [this] { pumpDuringRun(); });
+            if (error) {
+                break;  // the failing file is not counted
             }
+            setStatus(BadPanel, QString::number(++bad));
         }
         prgCount->setValue(row + 1);
         pumpDuringRun();

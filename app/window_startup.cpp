@@ -3,13 +3,14 @@
 #include <QCheckBox>
 #include <QFileInfo>
 
+#include "app/paths.h"
 #include "targets/registrar.h"
 #include "ui/check_mark_images.h"
 #include "ui/main_window.h"
 
 namespace varnelt {
 
-void MainWindow::Form_Load(const QStringList& arguments, const QString& iniFilePath) {
+void MainWindow::Form_Load(const QByteArrayList& arguments, const QString& iniFilePath) {
     iniFilePath_ = iniFilePath;
     DetectArchivers();
     RefreshFormState();
@@ -25,13 +26,10 @@ void MainWindow::Form_Load(const QStringList& arguments, const QString& iniFileP
     MaybeError pending;
     Registrar registrar = makeRegistrar();
     registerWith([&] {
-        for (const QString& argument : arguments) {
+        for (const QByteArray& argument : arguments) {
             // A relative path is taken from the folder the program was started in.
-            QString path = argument.isEmpty() ? argument : QFileInfo(argument).absoluteFilePath();
-            if (argument.endsWith(u'/') && !path.endsWith(u'/')) {
-                path += u'/';
-            }
-            const MaybeError error = registrar.AddPath(path, chkSubFolderAdd->isChecked());
+            const MaybeError error =
+                registrar.AddPath(AbsoluteNativePath(argument), chkSubFolderAdd->isChecked());
             if (error && !pending) {
                 pending = error;
             }

@@ -1,50 +1,22 @@
 #include "checkers/archive_checker.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <string_view>
 
 #include "app/paths.h"
+#include "app/regular_file.h"
 
 namespace varnelt {
 
 namespace {
 
-// The file's first bytes, padded with zero bytes when it is shorter.
-struct LeadingBytes {
-    char bytes[3] = {};
-    MaybeError error;
-};
-
-LeadingBytes readLeadingBytes(const QString& path) {
-    LeadingBytes head;
-    const QByteArray native = path.toUtf8();
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        head.error = RuntimeError{errno, path};
-        return head;
-    }
-    size_t filled = 0;
-    while (filled < sizeof head.bytes) {
-        const ssize_t got = ::read(fd, head.bytes + filled, sizeof head.bytes - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            head.error = RuntimeError{errno, path};
-        }
-        if (got <= 0) {
-            break;
-        }
-        filled += static_cast<size_t>(got);
-    }
-    ::close(fd);
-    return head;
+bool startsWith(const LeadingBytes& head, std::string_view bytes) {
+    return std::string_view(head.data(), bytes.size()) == bytes;
 }
 
-bool startsWith(const LeadingBytes& head, std::string_view bytes) {
-    return std::string_view(head.bytes, bytes.size()) == bytes;
+// Answers by which a library says it could not open or read the file, which may be the
+// system's refusal as much as damage.
+bool couldNotRead(int32_t answer) {
+    return answer == VARNELT_ARC_ERROR_ARC_FILE_OPEN || answer == VARNELT_ARC_ERROR_CANNOT_READ;
 }
 
 }  // namespace
@@ -83,63 +55,64 @@ ArchiveChecker::TestOutcome ArchiveChecker::runTest(const QByteArray& path) cons
     return {passed ? TestVerdict::Passed : TestVerdict::Failed, answer};
 }
 
-CheckOutcome ArchiveChecker::CheckFile(const QString& path) const {
-    const TestOutcome test = runTest(path.toUtf8());
+CheckOutcome ArchiveChecker::CheckFile(const CheckedFile& file) const {
+    const TestOutcome test = runTest(file.path);
     switch (test.verdict) {
         case TestVerdict::Failed:
-            if (rules_.badFile) {
-                return {0, rules_.badFileCaption, std::nullopt};
+            // The library's word alone never makes a file unreadable: the program reads it
+            // through itself, and a file it reads whole is simply not accepted.
+            if (couldNotRead(test.answer)) {
+                if (const int error = ReadThrough(file.path); error != 0) {
+                    return {0, QString(), error};
+                }
             }
-            return {1, kGoodVerdict, std::nullopt};
+            if (rules_.badFile) {
+                return {0, rules_.badFileCaption};
+            }
+            return {1, kGoodVerdict};
         case TestVerdict::Password:
             if (rules_.badNoPassword) {
-                return {-1, rules_.badNoPasswordCaption, std::nullopt};
+                return {-1, rules_.badNoPasswordCaption};
             }
             break;
         case TestVerdict::Passed:
             break;
     }
-    return applyRules(path, test.answer);
+    return applyRules(file, test.answer);
 }
 
-CheckOutcome ArchiveChecker::applyRules(const QString& path, int32_t testResult) const {
-    if (rules_.badNoExt) {
-        const RuleAnswer extension = CheckExtension(path, testResult);
-        if (extension.error) {
-            return {0, QString(), extension.error};
-        }
-        if (extension.answer == -1) {
-            return {-1, rules_.badNoExtCaption, std::nullopt};
-        }
+CheckOutcome ArchiveChecker::applyRules(const CheckedFile& file, int32_t testResult) const {
+    if (rules_.badNoExt && CheckExtension(file, testResult) == -1) {
+        return {-1, rules_.badNoExtCaption};
     }
     if (rules_.badNoFileSum) {
-        if (CheckFileCount(path) == -1) {
-            return {-1, rules_.fileCountVerdict, std::nullopt};
+        if (CheckFileCount(file.path) == -1) {
+            return {-1, rules_.fileCountVerdict};
         }
         // The stored-name rule lives inside the count rule: only single-entry archives reach it.
-        if (rules_.fileCountLimit == 2 && rules_.badNoFileName && CheckStoredName(path) == -1) {
-            return {-1, rules_.badNoFileNameCaption, std::nullopt};
+        if (rules_.fileCountLimit == 2 && rules_.badNoFileName && CheckStoredName(file) == -1) {
+            return {-1, rules_.badNoFileNameCaption};
         }
     }
-    return {1, kGoodVerdict, std::nullopt};
+    return {1, kGoodVerdict};
 }
 
-int ArchiveChecker::CheckFileCount(const QString& path) const {
+int ArchiveChecker::CheckFileCount(const QByteArray& path) const {
     if (library_.getFileCount == nullptr) {
         return 0;
     }
-    const int32_t count = library_.getFileCount(path.toUtf8().constData());
+    const int32_t count = library_.getFileCount(path.constData());
     // A negative count is the library's error value and never breaks the rule.
     return count >= rules_.fileCountLimit ? -1 : 0;
 }
 
-int ArchiveChecker::CheckStoredName(const QString& path) const {
+int ArchiveChecker::CheckStoredName(const CheckedFile& file) const {
     if (library_.openArchive == nullptr || library_.findFirst == nullptr ||
         library_.closeArchive == nullptr) {
         return -1;
     }
-    const QString archiveName = GetFileName(path, true);
-    VarneltArchive archive = library_.openArchive(nullptr, path.toUtf8().constData(), 0);
+    const QString archiveName = StripExtension(file.name);
+    VarneltArchive archive = library_.openArchive(nullptr, file.path.constData(), 0);
     if (archive == nullptr) {
         return -1;
     }
@@ -154,41 +127,32 @@ int ArchiveChecker::CheckStoredName(const QString& path) const {
     return answer;
 }
 
-RuleAnswer ArchiveChecker::CheckExtension(const QString& path, int32_t testResult) const {
-    const QString extension = GetExtension(path).toLower();
+int ArchiveChecker::CheckExtension(const CheckedFile& file, int32_t testResult) const {
+    const QString extension = GetExtension(file.name).toLower();
     switch (traits_.extensionRule) {
         case ExtensionRule::LeadingBytes:
-            return checkLeadingBytes(path, extension);
+            return checkLeadingBytes(file.head, extension);
         case ExtensionRule::SfxQuery:
-            return {checkSfx(path.toUtf8(), extension), std::nullopt};
+            return checkSfx(file.path, extension);
         case ExtensionRule::BgaResult: {
-            // The test result names the kind; only a self-extracting one needs its bytes read.
+            // The test result names the kind; a self-extracting one is told by its bytes.
             const QLatin1String kind(testResult == 1 ? "gza" : "bza");
             if (extension == kind) {
-                return {0, std::nullopt};
+                return 0;
             }
-            const LeadingBytes head = readLeadingBytes(path);
-            if (head.error) {
-                return {0, head.error};
-            }
-            const bool keeps = startsWith(head, "MZ") && extension == QLatin1String("exe");
-            return {keeps ? 0 : -1, std::nullopt};
+            return startsWith(file.head, "MZ") && extension == QLatin1String("exe") ? 0 : -1;
         }
     }
-    return {-1, std::nullopt};
+    return -1;
 }
 
-RuleAnswer ArchiveChecker::checkLeadingBytes(const QString& path, const QString& extension) const {
-    const LeadingBytes head = readLeadingBytes(path);
-    if (head.error) {
-        return {0, head.error};
-    }
+int ArchiveChecker::checkLeadingBytes(const LeadingBytes& head, const QString& extension) const {
     for (const LeadingBytesRule& rule : traits_.leadingBytes) {
         if (startsWith(head, rule.bytes)) {
-            return {extension == QLatin1String(rule.extension) ? 0 : -1, std::nullopt};
+            return extension == QLatin1String(rule.extension) ? 0 : -1;
         }
     }
-    return {-1, std::nullopt};
+    return -1;
 }
 
 int ArchiveChecker::checkSfx(const QByteArray& path, const QString& extension) const {

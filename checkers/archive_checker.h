@@ -5,23 +5,29 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/runtime_error.h"
+#include <array>
+
 #include "checkers/archive_format.h"
 #include "checkers/archiver_library.h"
 #include "checkers/check_rules.h"
 
 namespace varnelt {
 
+// A file's first bytes, padded with zero bytes when it is shorter.
+using LeadingBytes = std::array<char, 3>;
+
+// A row's file as the checkers see it. The libraries take the path as the system's bytes; the
+// rules compare the name as it is shown; the first bytes are read once for every format.
+struct CheckedFile {
+    QByteArray path;
+    QString name;
+    LeadingBytes head{};
+};
+
 struct CheckOutcome {
     int result = 0;  // 1 good; 0 this format did not accept the file; -1 bad by a rule
     QString verdict;
-    MaybeError error;  // the file could not be read: no verdict
-};
-
-// A rule's answer: -1 broken, 0 holds.
-struct RuleAnswer {
-    int answer = 0;
-    MaybeError error;
+    int readError = 0;  // the file could not be read (an errno): no verdict
 };
 
 class ArchiveChecker {
@@ -31,11 +37,11 @@ public:
 
     ArchiveFormat format() const { return traits_.format; }
 
-    CheckOutcome CheckFile(const QString& path) const;
-    int CheckFileCount(const QString& path) const;
-    int CheckStoredName(const QString& path) const;
+    CheckOutcome CheckFile(const CheckedFile& file) const;
+    int CheckFileCount(const QByteArray& path) const;
+    int CheckStoredName(const CheckedFile& file) const;
     // testResult is the library's passing answer, which picks BGA's extension.
-    RuleAnswer CheckExtension(const QString& path, int32_t testResult) const;
+    int CheckExtension(const CheckedFile& file, int32_t testResult) const;
 
 private:
     enum class TestVerdict { Passed, Password, Failed };
@@ -44,27 +50,13 @@ private:
         int32_t answer;
     };
     TestOutcome runTest(const QByteArray& path) const;
-    CheckOutcome applyRules(const QString& path, int32_t testResult) const;
-    RuleAnswer checkLeadingBytes(const QString& path, const QString& extension) const;
+    CheckOutcome applyRules(const CheckedFile& file, int32_t testResult) const;
+    int checkLeadingBytes(const LeadingBytes& head, const QString& extension) const;
     int checkSfx(const QByteArray& path, const QString& extension) const;
 
     const FormatTraits& traits_;
     const ArchiverLibrary& library_;
     const CheckRules& rules_;
 };
-
-// Offers the file to each checker in turn until one answers other than 0; the outcome is the
-// last checker's. Checkers come in the order LZH, ZIP, CAB, TAR, RAR, BGA, YZ1, GCA, 7z.
-template <typename Checkers>
-CheckOutcome DecideFile(const QString& path, const Checkers& enabledCheckers) {
-    CheckOutcome outcome;
-    for (const ArchiveChecker& checker : enabledCheckers) {
-        outcome = checker.CheckFile(path);
-        if (outcome.error || outcome.result != 0) {
-            break;
-        }
-    }
-    return outcome;
-}
 
 }  // namespace varnelt

@@ -8,6 +8,7 @@ namespace varnelt {
 
 inline const QString kGoodVerdict = QStringLiteral("正常な書庫ﾌｧｲﾙ");
 inline const QString kMissingFileVerdict = QStringLiteral("ﾌｧｲﾙが存在しません");
+inline const QString kUnreadableFileVerdict = QStringLiteral("ﾌｧｲﾙを読み込めません");
 
 inline const QString kBadFileCaption = QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ");
 inline const QString kBadNoPasswordCaption =

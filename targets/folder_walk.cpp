@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "app/name_decoding.h"
 #include "app/paths.h"
 
 namespace varnelt {
@@ -21,9 +22,16 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-QString formatModified(const struct stat& info) {
-    return QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec)
-        .toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+TargetRow rowOf(const QByteArray& folder, const QString& folderText, const QByteArray& name,
+                const struct stat& info) {
+    return TargetRow{DecodeName(name),
+                     folderText,
+                     static_cast<qint64>(info.st_size),
+                     QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec)
+                         .toString(QStringLiteral("yyyy/MM/dd HH:mm")),
+                     QString(),
+                     name,
+                     folder};
 }
 
 bool nameOrder(const QString& a, const QString& b) {
@@ -56,26 +64,28 @@ Entries readEntries(const QByteArray& folder, DirHandle& dir) {
     return entries;
 }
 
-void collectSubFolders(const QString& folder, QStringList& out) {
+void collectSubFolders(const QByteArray& folder, QByteArrayList& out) {
     DirHandle dir;
-    // The root is carried as an empty text so that children join as "/name".
-    const Entries entries = readEntries(folder.isEmpty() ? QByteArray("/") : folder.toUtf8(), dir);
+    // The root is carried as an empty path so that children join as "/name".
+    const Entries entries = readEntries(folder.isEmpty() ? QByteArray("/") : folder, dir);
     if (!dir) {
         return;
     }
-    QStringList children;
+    // Each child beside its decoded name, which orders the siblings.
+    std::vector<std::pair<QString, QByteArray>> children;
     for (const QByteArray& name : entries.names) {
         struct stat info {};
         // No link is followed: a link to a folder is not a subfolder of this tree.
         if (fstatat(dirfd(dir.get()), name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISDIR(info.st_mode)) {
-            children << QString::fromUtf8(name);
+            children.emplace_back(DecodeName(name), name);
         }
     }
     dir.reset();
-    std::sort(children.begin(), children.end(), nameOrder);
-    for (const QString& child : children) {
-        const QString path = folder + u'/' + child;
+    std::sort(children.begin(), children.end(),
+              [](const auto& a, const auto& b) { return nameOrder(a.first, b.first); });
+    for (const auto& child : children) {
+        const QByteArray path = folder + '/' + child.second;
         out << path;
         collectSubFolders(path, out);
     }
@@ -83,36 +93,36 @@ void collectSubFolders(const QString& folder, QStringList& out) {
 
 }  // namespace
 
-QStringList GetFolders(const QString& path) {
-    QStringList folders;
-    collectSubFolders(path == QLatin1String("/") ? QString() : path, folders);
+QByteArrayList GetFolders(const QByteArray& path) {
+    QByteArrayList folders;
+    collectSubFolders(path == "/" ? QByteArray() : path, folders);
     return folders;
 }
 
-std::optional<TargetRow> RowForFile(const QString& path, MaybeError& error) {
-    const QString name = GetFileName(path, false);
-    if (name.isEmpty() || name.startsWith(u'.')) {
+std::optional<TargetRow> RowForFile(const QByteArray& path, MaybeError& error) {
+    const QByteArray name = GetFileName(path, false);
+    if (name.isEmpty() || name.startsWith('.')) {
         return std::nullopt;
     }
     struct stat info {};
-    if (stat(path.toUtf8().constData(), &info) != 0) {
-        error = RuntimeError{errno, path};
+    if (stat(path.constData(), &info) != 0) {
+        error = RuntimeError{errno, DecodePath(path)};
         return std::nullopt;
     }
     if (!S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    return TargetRow{name, GetParentFolder(path), static_cast<qint64>(info.st_size),
-                     formatModified(info), QString()};
+    const QByteArray folder = GetParentFolder(path);
+    return rowOf(folder, DecodePath(folder), name, info);
 }
 
-FolderListing ListRegularFiles(const QString& folder) {
+FolderListing ListRegularFiles(const QByteArray& folder) {
     FolderListing listing;
     DirHandle dir;
-    const QByteArray native = folder.toUtf8();
-    const Entries entries = readEntries(native, dir);
+    const Entries entries = readEntries(folder, dir);
+    const QString folderText = DecodePath(folder);
     if (entries.error != 0 && entries.error != ENOENT && entries.error != ENOTDIR) {
-        listing.error = RuntimeError{entries.error, folder};
+        listing.error = RuntimeError{entries.error, folderText};
         return listing;
     }
     if (!dir) {
@@ -125,9 +135,7 @@ FolderListing ListRegularFiles(const QString& folder) {
             !S_ISREG(info.st_mode)) {
             continue;
         }
-        listing.rows.push_back(TargetRow{QString::fromUtf8(name), folder,
-                                         static_cast<qint64>(info.st_size), formatModified(info),
-                                         QString()});
+        listing.rows.push_back(rowOf(folder, folderText, name, info));
     }
     std::sort(listing.rows.begin(), listing.rows.end(),
               [](const TargetRow& a, const TargetRow& b) { return nameOrder(a.name, b.name); });

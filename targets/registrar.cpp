@@ -5,18 +5,19 @@
 #include <cerrno>
 
 #include "app/error_catalogue.h"
+#include "app/name_decoding.h"
 #include "targets/folder_walk.h"
 
 namespace varnelt {
 
 Registrar::Registrar(Hooks hooks) : hooks_(std::move(hooks)) {}
 
-MaybeError Registrar::AddPath(const QString& path, bool withSubfolders) {
+MaybeError Registrar::AddPath(const QByteArray& path, bool withSubfolders) {
     struct stat info {};
-    if (stat(path.toUtf8().constData(), &info) != 0) {
-        return RuntimeError{errno, path};
+    if (stat(path.constData(), &info) != 0) {
+        return RuntimeError{errno, DecodePath(path)};
     }
-    if (path.endsWith(u'/') || S_ISDIR(info.st_mode)) {
+    if (path.endsWith('/') || S_ISDIR(info.st_mode)) {
         AddFolder(path, withSubfolders);
     } else {
         AddFile(path);
@@ -24,10 +25,10 @@ MaybeError Registrar::AddPath(const QString& path, bool withSubfolders) {
     return std::nullopt;
 }
 
-void Registrar::AddFile(const QString& path) {
+void Registrar::AddFile(const QByteArray& path) {
     const std::optional<ExtensionFilter> filter = hooks_.filter();
     if (!filter) {
-        hooks_.reportError(RuntimeError{kErrorInvalidPattern, path});
+        hooks_.reportError(RuntimeError{kErrorInvalidPattern, DecodePath(path)});
         return;
     }
     MaybeError error;
@@ -40,10 +41,10 @@ void Registrar::AddFile(const QString& path) {
     hooks_.pump();
 }
 
-void Registrar::addFilesOf(const QString& folder) {
+void Registrar::addFilesOf(const QByteArray& folder) {
     const std::optional<ExtensionFilter> filter = hooks_.filter();
     if (!filter) {
-        hooks_.reportError(RuntimeError{kErrorInvalidPattern, folder});
+        hooks_.reportError(RuntimeError{kErrorInvalidPattern, DecodePath(folder)});
         return;
     }
     FolderListing listing = ListRegularFiles(folder);
@@ -62,14 +63,14 @@ void Registrar::addFilesOf(const QString& folder) {
     }
 }
 
-void Registrar::AddFolder(const QString& folder, bool withSubfolders) {
-    const QString withSlash = folder.endsWith(u'/') ? folder : folder + u'/';
+void Registrar::AddFolder(const QByteArray& folder, bool withSubfolders) {
+    const QByteArray withSlash = folder.endsWith('/') ? folder : folder + '/';
     addFilesOf(withSlash);
     if (!withSubfolders || hooks_.stopRequested()) {
         return;
     }
-    for (const QString& subfolder : GetFolders(withSlash.chopped(1))) {
-        addFilesOf(subfolder + u'/');
+    for (const QByteArray& subfolder : GetFolders(withSlash.chopped(1))) {
+        addFilesOf(subfolder + '/');
         hooks_.pump();
         if (hooks_.stopRequested()) {
             return;

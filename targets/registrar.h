@@ -1,8 +1,9 @@
 // Registration: turns files and folders into target rows, through the extension filter.
-// The caller supplies where rows go and how a long registration stays answerable.
+// The caller supplies where rows go and how a long registration stays answerable. Paths are
+// the bytes the system gave; the filter sees the decoded names.
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 #include <functional>
 #include <optional>
@@ -32,14 +33,14 @@ public:
     // The path dispatch rule: a path ending in "/" or naming a folder is a folder, anything
     // else a file. A path that does not exist, with or without its "/", is an error
     // for the caller.
-    MaybeError AddPath(const QString& path, bool withSubfolders);
+    MaybeError AddPath(const QByteArray& path, bool withSubfolders);
     // One file (ignored unless it is a regular, visible file that passes the filter).
-    void AddFile(const QString& path);
+    void AddFile(const QByteArray& path);
     // The folder's own files and, on request, those of every folder below it.
-    void AddFolder(const QString& folder, bool withSubfolders);
+    void AddFolder(const QByteArray& folder, bool withSubfolders);
 
 private:
-    void addFilesOf(const QString& folder);
+    void addFilesOf(const QByteArray& folder);
 
     Hooks hooks_;
 };

@@ -1,18 +1,23 @@
 // One registered file: a row of the target list.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace varnelt {
 
 struct TargetRow {
-    QString name;      // file name with extension
-    QString folder;    // ends in "/", so folder + name is the full path
+    QString name;      // file name with extension, decoded for the list and the log
+    QString folder;    // decoded likewise; ends in "/", so folder + name is the full path
     qint64 size = -1;  // bytes; -1 when the size could not be read
     QString modified;  // "yyyy/MM/dd HH:mm", local time
     QString verdict;   // empty until the file is checked
+    // The name and folder as the bytes the system gave: the file is opened, moved and deleted
+    // by these, whatever its name decodes to.
+    QByteArray nativeName;
+    QByteArray nativeFolder;  // ends in "/"
 
-    QString path() const { return folder + name; }
+    QByteArray nativePath() const { return nativeFolder + nativeName; }
     // Plain decimal digits, or an empty text when unknown.
     QString sizeText() const { return size < 0 ? QString() : QString::number(size); }
 };

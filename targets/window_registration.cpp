@@ -42,10 +42,10 @@ void MainWindow::registerWith(const std::function<void()>& work) {
     flushPendingRows();
 }
 
-void MainWindow::RegisterPaths(const QStringList& paths) {
+void MainWindow::RegisterPaths(const QByteArrayList& paths) {
     Registrar registrar = makeRegistrar();
     registerWith([&] {
-        for (const QString& path : paths) {
+        for (const QByteArray& path : paths) {
             if (const MaybeError error = registrar.AddPath(path, chkSubFolderAdd->isChecked())) {
                 flushPendingRows();
                 ShowRuntimeError(*error);
@@ -57,11 +57,11 @@ void MainWindow::RegisterPaths(const QStringList& paths) {
 
 void MainWindow::AddFolder(const QString& folder) {
     Registrar registrar = makeRegistrar();
-    registerWith([&] { registrar.AddFolder(folder, chkSubFolderAdd->isChecked()); });
+    registerWith([&] { registrar.AddFolder(folder.toUtf8(), chkSubFolderAdd->isChecked()); });
 }
 
 void MainWindow::AddFile(const QString& path) {
-    RegisterPaths({path});
+    RegisterPaths({path.toUtf8()});
 }
 
 void MainWindow::cmdSelect_Click(int index) {
@@ -91,7 +91,7 @@ void MainWindow::cmdSelect_Click(int index) {
     RefreshFormState();
 }
 
-void MainWindow::lvwList_DragDrop(const QStringList& paths) {
+void MainWindow::lvwList_DragDrop(const QByteArrayList& paths) {
     EnterBusyState();
     RegisterPaths(paths);
     LeaveBusyState();

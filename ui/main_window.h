@@ -55,14 +55,16 @@ public:
 
     // Start-up: columns, prefixes, library detection, settings (or the defaults when
     // iniFilePath names no file), the paths of the command line.
-    void Form_Load(const QStringList& arguments, const QString& iniFilePath);
+    // The arguments are the bytes the system gave.
+    void Form_Load(const QByteArrayList& arguments, const QString& iniFilePath);
     void LoadSettings();
     void SaveSettings();
     void mnuOptionIniDefault_Click();
 
-    // Registration of a list of paths by the path dispatch rule; the first path that does not
-    // exist is reported and ends the list.
-    void RegisterPaths(const QStringList& paths);
+    // Registration of a list of paths (the system's bytes) by the path dispatch rule; the
+    // first path that does not exist is reported and ends the list.
+    void RegisterPaths(const QByteArrayList& paths);
+    // What the pickers answer: text, taken as UTF-8.
     void AddFolder(const QString& folder);
     void AddFile(const QString& path);
 
@@ -83,7 +85,7 @@ private:
     void cmdStop_Click();
     void tmrTimer_Timer();
     void lvwList_ColumnClick(int column);
-    void lvwList_DragDrop(const QStringList& paths);
+    void lvwList_DragDrop(const QByteArrayList& paths);
     void optFilter_Click();
     void chkBadNoFileSum_Click();
     void txtBadNoFileSum_Change();

@@ -20,15 +20,34 @@ namespace varnelt {
 namespace {
 
 // The local files a drop carries, or none when it holds no file list.
-QStringList droppedPaths(const QMimeData* data) {
-    QStringList paths;
+QList<QUrl> droppedFiles(const QMimeData* data) {
+    QList<QUrl> files;
     if (data == nullptr || !data->hasUrls()) {
-        return paths;
+        return files;
     }
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
-            paths << url.toLocalFile();
+            files << url;
         }
+    }
+    return files;
+}
+
+// The paths as the system's bytes: the percent-encoded bytes of the address, which keep a
+// name that is not UTF-8 whole where a decoded text could not.
+QByteArrayList nativePaths(const QList<QUrl>& files) {
+    QByteArrayList paths;
+    for (const QUrl& url : files) {
+        paths << QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    }
+    return paths;
+}
+
+// The paths as text, for the destination, which is kept as text.
+QStringList textPaths(const QList<QUrl>& files) {
+    QStringList paths;
+    for (const QUrl& url : files) {
+        paths << url.toLocalFile();
     }
     return paths;
 }
@@ -102,7 +121,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool dropTarget = watched == lvwList->viewport() || watched == txtBadMove;
     if (dropTarget && (type == QEvent::DragEnter || type == QEvent::DragMove)) {
         auto* drag = static_cast<QDropEvent*>(event);
-        if (droppedPaths(drag->mimeData()).isEmpty()) {
+        if (droppedFiles(drag->mimeData()).isEmpty()) {
             drag->ignore();
         } else {
             drag->acceptProposedAction();
@@ -111,12 +130,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (dropTarget && type == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
-        const QStringList paths = droppedPaths(drop->mimeData());
+        const QList<QUrl> files = droppedFiles(drop->mimeData());
         drop->acceptProposedAction();
         if (watched == txtBadMove) {
-            txtBadMove_DragDrop(paths);
+            txtBadMove_DragDrop(textPaths(files));
         } else {
-            lvwList_DragDrop(paths);
+            lvwList_DragDrop(nativePaths(files));
         }
         return true;
     }

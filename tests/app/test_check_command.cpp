@@ -1,31 +1,35 @@
 // varnelt-check as a script runs it: exit codes, records, order and odd names.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 #include "tests/support/archive_makers.h"
+#include "tests/support/raw_process.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt {
 namespace {
 
 using test::ScratchDir;
+using CheckRun = test::ProcessRun;
 
-struct CheckRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+// varnelt-check with arguments of any bytes, after an optional prefix (another user, another
+// folder).
+CheckRun runCheckWith(const QByteArrayList& prefix, const QByteArrayList& arguments) {
+    const QByteArray program =
+        QFileInfo(QString::fromUtf8(test::selfPath())).path().toUtf8() + "/varnelt-check";
+    return test::runProgram(prefix + QByteArrayList{program} + arguments);
+}
 
 CheckRun runCheck(const QStringList& arguments) {
-    QProcess process;
-    process.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() +
-                      QStringLiteral("/varnelt-check"),
-                  arguments);
-    process.waitForFinished(120000);
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    QByteArrayList bytes;
+    for (const QString& argument : arguments) {
+        bytes << argument.toUtf8();
+    }
+    return runCheckWith({}, bytes);
 }
 
 // The records of a log, each as its five fields, quotes undoubled.
@@ -91,7 +95,8 @@ TEST_F(CheckCommand, AllGoodExitsZeroAndLogsEveryFile) {
     EXPECT_EQ(records[1][2],
               QString::number(QFileInfo(scratch_.path(QStringLiteral("a.zip"))).size()));
     EXPECT_EQ(records[1][4], QStringLiteral("正常な書庫ﾌｧｲﾙ"));
-    EXPECT_TRUE(run.err.contains("good 2, bad 0, missing 0, total 2")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("good 2, bad 0, missing 0, unreadable 0, total 2"))
+        << run.err.constData();
 }
 
 TEST_F(CheckCommand, BadFileExitsOne) {
@@ -155,6 +160,52 @@ TEST_F(CheckCommand, OddNamesStayWholeInTheirFields) {
     const auto records = parseLog(test::readFile(logFile));
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[1][0], name);
+}
+
+TEST_F(CheckCommand, UnreadableFileIsReportedAndNeverJudged) {
+    QString why;
+    const std::optional<QByteArrayList> unprivileged = test::unprivilegedPrefix(why);
+    if (!unprivileged) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    archive(QStringLiteral("good.zip"));
+    const QString locked = archive(QStringLiteral("locked.zip"), 2);
+    ASSERT_EQ(chmod(scratch_.root().toUtf8().constData(), 0755), 0);
+    ASSERT_EQ(chmod(locked.toUtf8().constData(), 0), 0);
+    const CheckRun run =
+        runCheckWith(*unprivileged, {"--formats", "zip", scratch_.root().toUtf8()});
+    EXPECT_EQ(run.status, 1) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("varnelt-check: " + locked.toUtf8() + ": Permission denied\n"))
+        << run.err.constData();
+    EXPECT_TRUE(run.err.contains("good 1, bad 0, missing 0, unreadable 1, total 2"))
+        << run.err.constData();
+    const auto records = parseLog(run.out);
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[2][0], QStringLiteral("locked.zip"));
+    EXPECT_EQ(records[2][4], QStringLiteral("ﾌｧｲﾙを読み込めません"));
+}
+
+TEST_F(CheckCommand, NameThatIsNotUtf8IsTestedAndLoggedDecoded) {
+    const QString made = scratch_.path(QStringLiteral("made.zip"));
+    ASSERT_TRUE(test::makeZip(made, {{QStringLiteral("日本.txt"), "stored"}}));
+    const QByteArray name = "\x93\xfa\x96\x7b.zip";  // 日本.zip in CP932
+    test::writeNativeFile(scratch_.nativePath(name), test::readFile(made));
+    QFile::remove(made);
+    const QByteArrayList rules{"--formats", "zip", "--rules", "broken,count,name"};
+    const QByteArray folder = scratch_.root().toUtf8();
+    // By its full path, by the folder, and relative to the current folder.
+    for (const auto& [prefix, argument] :
+         {std::pair{QByteArrayList{}, scratch_.nativePath(name)},
+          std::pair{QByteArrayList{}, folder},
+          std::pair{QByteArrayList{"env", "-C", folder}, QByteArray("./") + name}}) {
+        const CheckRun run = runCheckWith(prefix, rules + QByteArrayList{argument});
+        EXPECT_EQ(run.status, 0) << argument.toHex().constData() << run.err.constData();
+        const auto records = parseLog(run.out);
+        ASSERT_EQ(records.size(), 2) << argument.toHex().constData();
+        EXPECT_EQ(records[1][0], QStringLiteral("日本.zip"));
+        EXPECT_EQ(records[1][1], scratch_.root());
+        EXPECT_EQ(records[1][4], QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    }
 }
 
 TEST_F(CheckCommand, BadUsageAndErrorsExitTwo) {

@@ -13,8 +13,13 @@ TEST(LogFormat, HeaderAndRecordsAreQuotedAndEndInCrLf) {
         LogHeaderRecord(),
         QStringLiteral("\"ファイル名\",\"フォルダ名\",\"サイズ\",\"更新日時\",\"検査結果\"\r\n")
             .toUtf8());
-    const TargetRow row{QStringLiteral("a.zip"), QStringLiteral("/data/"), 1234,
-                        QStringLiteral("2026/01/02 03:04"), QStringLiteral("正常な書庫ﾌｧｲﾙ")};
+    const TargetRow row{QStringLiteral("a.zip"),
+                        QStringLiteral("/data/"),
+                        1234,
+                        QStringLiteral("2026/01/02 03:04"),
+                        QStringLiteral("正常な書庫ﾌｧｲﾙ"),
+                        "a.zip",
+                        "/data/"};
     EXPECT_EQ(
         LogRecord(row),
         QStringLiteral("\"a.zip\",\"/data/\",\"1234\",\"2026/01/02 03:04\",\"正常な書庫ﾌｧｲﾙ\"\r\n")
@@ -22,8 +27,13 @@ TEST(LogFormat, HeaderAndRecordsAreQuotedAndEndInCrLf) {
 }
 
 TEST(LogFormat, QuotesAreDoubledAndLineBreaksStayInsideTheField) {
-    const TargetRow row{QStringLiteral("say \"hi\"\n.zip"), QStringLiteral("/a,b/"), -1, QString(),
-                        QString()};
+    const TargetRow row{QStringLiteral("say \"hi\"\n.zip"),
+                        QStringLiteral("/a,b/"),
+                        -1,
+                        QString(),
+                        QString(),
+                        "say \"hi\"\n.zip",
+                        "/a,b/"};
     EXPECT_EQ(LogRecord(row), QByteArray("\"say \"\"hi\"\"\n.zip\",\"/a,b/\",\"\",\"\",\"\"\r\n"));
 }
 

@@ -81,6 +81,45 @@ TEST(GetParentFolder, KeepsEveryComponentButTheLast) {
     }
 }
 
+TEST(NameHelpers, WorkAlikeOnBytes) {
+    // "." and "/" are never part of a CP932 double-byte character.
+    EXPECT_EQ(StripExtension(QByteArray("\x93\xfa\x96\x7b.zip")), QByteArray("\x93\xfa\x96\x7b"));
+    EXPECT_EQ(GetExtension(QByteArray("/\x8f\x91.d/\x93\xfa")), QByteArray());
+    EXPECT_EQ(GetFileName(QByteArray("/\x8f\x91/\x93\xfa.zip"), false), QByteArray("\x93\xfa.zip"));
+    EXPECT_EQ(GetParentFolder(QByteArray("/\x8f\x91/\x93\xfa.zip")), QByteArray("/\x8f\x91/"));
+}
+
+TEST(AbsoluteNativePath, JoinsTheCurrentFolderAndResolvesDotsByName) {
+    const test::ScratchDir scratch;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(scratch.root()));
+    const QByteArray here = QDir::currentPath().toUtf8();
+    const struct {
+        QByteArray argument;
+        QByteArray expected;
+    } rows[] = {
+        {"a.zip", here + "/a.zip"},
+        {"./sub/../a.zip", here + "/a.zip"},
+        {"sub/", here + "/sub/"},
+        {".", here},
+        {"\x93\xfa\x96\x7b.zip", here + "/\x93\xfa\x96\x7b.zip"},
+        {"/x//y/./z/", "/x/y/z/"},
+        {"/../a", "/a"},
+        {"/", "/"},
+        {"", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(AbsoluteNativePath(row.argument), row.expected) << row.argument.constData();
+    }
+    QDir::setCurrent(previous);
+}
+
+TEST(ArgumentBytes, SkipsTheProgramNameAndKeepsEveryByte) {
+    const char* const argv[] = {"varnelt", "-r", "\x93\xfa\x96\x7b.zip", ""};
+    EXPECT_EQ(ArgumentBytes(4, argv), (QByteArrayList{"-r", "\x93\xfa\x96\x7b.zip", ""}));
+    EXPECT_TRUE(ArgumentBytes(1, argv).isEmpty());
+}
+
 TEST(FindOnPath, FindsExistingFilesAndFoldersByPath) {
     const test::ScratchDir scratch;
     const QString file = scratch.path(QStringLiteral("a \"quoted\" 名前:x.zip"));

@@ -2,9 +2,12 @@
 // prefixes; each answer comes from the "archive" file itself, which holds key=value lines
 // after its first line (so the first bytes can still be chosen for the extension rule):
 //   command=0x800A  check=1  check8=1  count=3  open=0  name=docs/readme.txt  sfx=9921
-// unlink=1 removes the file right after CheckArchive, as if it vanished. A key may be given
-// for one prefix only: Unlha.command=0x8019.
+// unlink=1 removes the file right after the test (command or CheckArchive), as if it vanished;
+// fifo=1 puts a named pipe in its place instead. A key may be given for one prefix only:
+// Unlha.command=0x8019.
 // Every call is appended to the file's name + ".calls", one line each.
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -61,22 +64,30 @@ int32_t answer(const std::map<std::string, std::string>& script, const char* pre
     return number(script, std::string(prefix) + '.' + key, number(script, key, fallback));
 }
 
+// What the script asks to become of the file once it has been tested.
+void afterTest(const std::map<std::string, std::string>& script, const char* path) {
+    if (number(script, "unlink", 0) == 1 || number(script, "fifo", 0) == 1) {
+        std::remove(path);
+    }
+    if (number(script, "fifo", 0) == 1) {
+        mkfifo(path, 0600);
+    }
+}
+
 int32_t command(const char* prefix, const char* commandLine) {
     const std::string path = pathFromCommand(commandLine);
     logCall(path, std::string("command ") + commandLine);
-    return answer(readScript(path.c_str()), prefix, "command", 0x8019);
+    const auto script = readScript(path.c_str());
+    afterTest(script, path.c_str());
+    return answer(script, prefix, "command", 0x8019);
 }
 
 int32_t checkArchive(const char* prefix, const char* path, int32_t mode) {
     logCall(path, "check " + std::to_string(mode));
     const auto script = readScript(path);
-    const int32_t result =
-        answer(script, prefix, "check" + std::to_string(mode), answer(script, prefix, "check", 0));
-    // unlink=1 lets a test make the file vanish right after the library has tested it.
-    if (number(script, "unlink", 0) == 1) {
-        std::remove(path);
-    }
-    return result;
+    afterTest(script, path);
+    return answer(script, prefix, "check" + std::to_string(mode),
+                  answer(script, prefix, "check", 0));
 }
 
 int32_t getFileCount(const char* path) {

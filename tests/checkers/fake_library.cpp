@@ -1,9 +1,9 @@
 #include "tests/checkers/fake_library.h"
 
-#include <QCoreApplication>
-#include <QFile>
+#include <unistd.h>
 
 #include "app/paths.h"
+#include "tests/support/scratch.h"
 
 namespace varnelt::test {
 
@@ -16,17 +16,18 @@ std::unique_ptr<ArchiverLibrary> loadFake(ArchiveFormat format) {
                                  QString::fromLatin1(TraitsOf(format).functionPrefix));
 }
 
-QString writeFakeArchive(const ScratchDir& scratch, const QString& name, const QByteArray& head,
-                         const QByteArray& script) {
-    const QString path = scratch.path(name);
-    QFile::remove(path + QStringLiteral(".calls"));
-    writeFile(path, head + '\n' + script + '\n');
+QByteArray writeFakeArchive(const QByteArray& path, const QByteArray& head,
+                            const QByteArray& script) {
+    // Whatever an earlier script left there (a pipe, say) is replaced.
+    ::unlink(path.constData());
+    ::unlink((path + ".calls").constData());
+    writeNativeFile(path, head + '\n' + script + '\n');
     return path;
 }
 
-QByteArray recordedCalls(const QString& archive) {
-    QFile file(archive + QStringLiteral(".calls"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+QByteArray recordedCalls(const QByteArray& archive) {
+    const QByteArray calls = archive + ".calls";
+    return nativeExists(calls) ? readNativeFile(calls) : QByteArray();
 }
 
 }  // namespace varnelt::test

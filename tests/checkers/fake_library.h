@@ -8,7 +8,6 @@
 
 #include "checkers/archive_checker.h"
 #include "checkers/archiver_library.h"
-#include "tests/support/scratch.h"
 
 namespace varnelt::test {
 
@@ -16,11 +15,12 @@ QString fakeLibraryPath();
 
 std::unique_ptr<ArchiverLibrary> loadFake(ArchiveFormat format);
 
-// Writes a fake archive: its leading bytes on the first line, then the script.
-QString writeFakeArchive(const ScratchDir& scratch, const QString& name, const QByteArray& head,
-                         const QByteArray& script);
+// Writes a fake archive at path (the system's bytes): its leading bytes on the first line,
+// then the script. Answers the path.
+QByteArray writeFakeArchive(const QByteArray& path, const QByteArray& head,
+                            const QByteArray& script);
 
 // The calls the fake recorded for an archive, one per line.
-QByteArray recordedCalls(const QString& archive);
+QByteArray recordedCalls(const QByteArray& archive);
 
 }  // namespace varnelt::test

@@ -5,6 +5,7 @@
 
 #include "checkers/archiver_set.h"
 #include "tests/checkers/fake_library.h"
+#include "tests/support/scratch.h"
 
 namespace varnelt {
 namespace {

@@ -3,7 +3,9 @@
 
 #include <QDir>
 
+#include "app/paths.h"
 #include "checkers/archiver_set.h"
+#include "checkers/file_decision.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/scratch.h"
 
@@ -20,10 +22,10 @@ protected:
         archivers_->DetectArchivers();
     }
     static void TearDownTestSuite() { archivers_.reset(); }
-    CheckOutcome decide(const QString& path, const std::vector<ArchiveFormat>& formats) {
+    FileOutcome decide(const QString& path, const std::vector<ArchiveFormat>& formats) {
         const auto checkers = archivers_->checkersFor(formats, rules_);
         EXPECT_EQ(checkers.size(), formats.size()) << "a library is not installed";
-        return DecideFile(path, checkers);
+        return DecideFile(path.toUtf8(), GetFileName(path, false), checkers);
     }
     QString zip(const QString& name, const EntryList& entries) {
         const QString path = scratch_.path(name);
@@ -54,8 +56,8 @@ TEST_F(RealCheckers, GoodAndDamagedZip) {
                              {{QStringLiteral("big.txt"), test::sampleContent(100000, 4)}});
     EXPECT_EQ(decide(good, {ArchiveFormat::ZIP}).verdict, kGoodVerdict);
     test::flipByte(good, test::readFile(good).size() / 2);
-    const CheckOutcome damaged = decide(good, {ArchiveFormat::ZIP});
-    EXPECT_EQ(damaged.result, 0);
+    const FileOutcome damaged = decide(good, {ArchiveFormat::ZIP});
+    EXPECT_EQ(damaged.kind, OutcomeKind::Bad);
     EXPECT_EQ(damaged.verdict, kBadFileCaption);
 }
 
@@ -67,8 +69,8 @@ TEST_F(RealCheckers, EncryptedZipFollowsThePasswordRule) {
         test::runTool(QStringLiteral("zip"), {"-q", "-P", "secret", path, "a.txt"}, staging));
     EXPECT_EQ(decide(path, {ArchiveFormat::ZIP}).verdict, kGoodVerdict);
     rules_.badNoPassword = true;
-    const CheckOutcome locked = decide(path, {ArchiveFormat::ZIP});
-    EXPECT_EQ(locked.result, -1);
+    const FileOutcome locked = decide(path, {ArchiveFormat::ZIP});
+    EXPECT_EQ(locked.kind, OutcomeKind::Bad);
     EXPECT_EQ(locked.verdict, kBadNoPasswordCaption);
 }
 
@@ -146,8 +148,8 @@ TEST_F(RealCheckers, StoredNameRule) {
 
 TEST_F(RealCheckers, ChainHandsAZipFromTheLzhCheckerToTheZipChecker) {
     const QString path = zip(QStringLiteral("chain.zip"), kOne);
-    const CheckOutcome outcome = decide(path, {ArchiveFormat::LZH, ArchiveFormat::ZIP});
-    EXPECT_EQ(outcome.result, 1);
+    const FileOutcome outcome = decide(path, {ArchiveFormat::LZH, ArchiveFormat::ZIP});
+    EXPECT_EQ(outcome.kind, OutcomeKind::Good);
     EXPECT_EQ(outcome.verdict, kGoodVerdict);
     // A file every format rejects gets the broken verdict of the last checker.
     const QString text = scratch_.path(QStringLiteral("notes.txt"));
@@ -155,8 +157,8 @@ TEST_F(RealCheckers, ChainHandsAZipFromTheLzhCheckerToTheZipChecker) {
     const auto everything = std::vector<ArchiveFormat>{
         ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,     ArchiveFormat::TAR,
         ArchiveFormat::RAR, ArchiveFormat::BGA, ArchiveFormat::SevenZip};
-    const CheckOutcome rejected = decide(text, everything);
-    EXPECT_EQ(rejected.result, 0);
+    const FileOutcome rejected = decide(text, everything);
+    EXPECT_EQ(rejected.kind, OutcomeKind::Bad);
     EXPECT_EQ(rejected.verdict, kBadFileCaption);
 }
 

@@ -1,7 +1,12 @@
 // Every classification of the check, pinned against the scriptable fake library.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include "app/error_catalogue.h"
+#include "checkers/file_decision.h"
 #include "tests/checkers/fake_library.h"
+#include "tests/support/scratch.h"
 
 namespace varnelt {
 namespace {
@@ -11,20 +16,28 @@ using test::writeFakeArchive;
 
 class RuleChain : public ::testing::Test {
 protected:
-    // The outcome of one format's CheckFile on a fake archive.
-    CheckOutcome check(ArchiveFormat format, const QString& name, const QByteArray& head,
-                       const QByteArray& script) {
-        lastPath_ = writeFakeArchive(scratch_, name, head, script);
+    // The outcome of one format's CheckFile on a fake archive at a path of any bytes, its
+    // first bytes read as the decision reads them.
+    CheckOutcome checkAt(ArchiveFormat format, const QByteArray& path, const QString& name,
+                         const QByteArray& head, const QByteArray& script) {
+        lastPath_ = writeFakeArchive(path, head, script);
         const auto library = test::loadFake(format);
         EXPECT_NE(library, nullptr);
         const ArchiveChecker checker(TraitsOf(format), *library, rules_);
-        return checker.CheckFile(lastPath_);
+        CheckedFile file{path, name, {}};
+        const QByteArray first = test::readNativeFile(path).left(file.head.size());
+        std::copy(first.begin(), first.end(), file.head.begin());
+        return checker.CheckFile(file);
+    }
+    CheckOutcome check(ArchiveFormat format, const QString& name, const QByteArray& head,
+                       const QByteArray& script) {
+        return checkAt(format, scratch_.nativePath(name.toUtf8()), name, head, script);
     }
     QByteArray calls() const { return test::recordedCalls(lastPath_); }
 
     ScratchDir scratch_;
     CheckRules rules_;
-    QString lastPath_;
+    QByteArray lastPath_;
 };
 
 TEST_F(RuleChain, FailedTestTakesTheBrokenPathWhateverTheCode) {
@@ -99,11 +112,15 @@ TEST_F(RuleChain, GcaTriesFurtherModesOnlyWhileTheAnswerIsZero) {
 
 TEST_F(RuleChain, CommandLinesCarryTheQuotedPath) {
     check(ArchiveFormat::LZH, QStringLiteral("a b.lzh"), "x", "command=0");
-    EXPECT_EQ(calls(), "command t -ngm \"" + lastPath_.toUtf8() + "\"\n");
+    EXPECT_EQ(calls(), "command t -ngm \"" + lastPath_ + "\"\n");
     check(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", "command=0");
-    EXPECT_EQ(calls(), "command -t -qq \"" + lastPath_.toUtf8() + "\"\n");
+    EXPECT_EQ(calls(), "command -t -qq \"" + lastPath_ + "\"\n");
     check(ArchiveFormat::SevenZip, QStringLiteral("a.7z"), "x", "command=0");
-    EXPECT_EQ(calls(), "command t \"" + lastPath_.toUtf8() + "\"\n");
+    EXPECT_EQ(calls(), "command t \"" + lastPath_ + "\"\n");
+    // A name that is not UTF-8 reaches the library as its very bytes.
+    checkAt(ArchiveFormat::ZIP, scratch_.nativePath("\x93\xfa\x96\x7b.zip"),
+            QStringLiteral("日本.zip"), "PK", "command=0");
+    EXPECT_EQ(calls(), "command -t -qq \"" + scratch_.nativePath("\x93\xfa\x96\x7b.zip") + "\"\n");
 }
 
 TEST_F(RuleChain, CountRuleAndItsThreshold) {
@@ -252,14 +269,115 @@ TEST_F(RuleChain, BgaExtensionFollowsTheTestResult) {
               kBadNoExtCaption);
 }
 
-TEST_F(RuleChain, UnreadableLeadingBytesAreAnErrorWithoutVerdict) {
+TEST_F(RuleChain, StoredNameIsComparedWithTheDecodedName) {
+    rules_.badNoFileSum = true;
+    rules_.badNoFileName = true;
+    const QByteArray cp932 = scratch_.nativePath("\x93\xfa\x96\x7b.zip");
+    const auto verdictFor = [&](const QByteArray& stored) {
+        return checkAt(ArchiveFormat::ZIP, cp932, QStringLiteral("日本.zip"), "PK",
+                       "command=0\ncount=1\nname=" + stored)
+            .verdict;
+    };
+    EXPECT_EQ(verdictFor("日本.txt"), kGoodVerdict);
+    EXPECT_EQ(verdictFor("本日.txt"), kBadNoFileNameCaption);
+    EXPECT_EQ(verdictFor("\x93\xfa\x96\x7b.txt"), kBadNoFileNameCaption)
+        << "the library's names are UTF-8; the archive's bytes are not compared";
+}
+
+// Answers by which a library says it could not open or read the file.
+constexpr int32_t kCouldNotRead[] = {VARNELT_ARC_ERROR_ARC_FILE_OPEN,
+                                     VARNELT_ARC_ERROR_CANNOT_READ};
+
+TEST_F(RuleChain, CouldNotReadOnAFileTheProgramReadsWholeIsAnOrdinaryFailure) {
+    for (const int32_t code : kCouldNotRead) {
+        const QByteArray answer = QByteArray::number(code);
+        for (const auto& [format, script] : {std::pair{ArchiveFormat::ZIP, "command=" + answer},
+                                             std::pair{ArchiveFormat::CAB, "check=" + answer}}) {
+            const CheckOutcome outcome = check(format, QStringLiteral("a.bin"), "x", script);
+            EXPECT_EQ(outcome.readError, 0) << code;
+            EXPECT_EQ(outcome.result, 0) << code;
+            EXPECT_EQ(outcome.verdict, kBadFileCaption) << code;
+        }
+    }
+}
+
+TEST_F(RuleChain, CouldNotReadOnAFileTheProgramCannotReadEitherIsNoVerdict) {
+    for (const int32_t code : kCouldNotRead) {
+        const QByteArray answer = QByteArray::number(code);
+        for (const auto& [format, script] :
+             {std::pair{ArchiveFormat::ZIP, "fifo=1\ncommand=" + answer},
+              std::pair{ArchiveFormat::CAB, "fifo=1\ncheck=" + answer}}) {
+            const CheckOutcome outcome = check(format, QStringLiteral("a.bin"), "x", script);
+            EXPECT_EQ(outcome.readError, kErrorNotRegularFile) << code;
+            EXPECT_TRUE(outcome.verdict.isEmpty()) << code;
+        }
+    }
+    // Any other failure is the archive's, whatever became of the file.
+    const CheckOutcome other =
+        check(ArchiveFormat::ZIP, QStringLiteral("b.bin"), "x", "fifo=1\ncommand=0x8019");
+    EXPECT_EQ(other.readError, 0);
+    EXPECT_EQ(other.verdict, kBadFileCaption);
+}
+
+class FileDecisionTest : public RuleChain {
+protected:
+    FileOutcome decide(ArchiveFormat format, const QString& name, const QByteArray& head,
+                       const QByteArray& script) {
+        const QByteArray path = writeFakeArchive(scratch_.nativePath(name.toUtf8()), head, script);
+        library_ = test::loadFake(format);
+        const std::vector<ArchiveChecker> checkers{{TraitsOf(format), *library_, rules_}};
+        return DecideFile(path, name, checkers);
+    }
+    std::unique_ptr<ArchiverLibrary> library_;
+};
+
+TEST_F(FileDecisionTest, KindFollowsWhatBecameOfTheFile) {
+    const struct {
+        const char* script;
+        OutcomeKind kind;
+        const QString& verdict;
+        const char* reason;
+    } rows[] = {
+        {"command=0", OutcomeKind::Good, kGoodVerdict, ""},
+        {"command=0x800C", OutcomeKind::Bad, kBadFileCaption, ""},
+        {"command=0x801A", OutcomeKind::Bad, kBadFileCaption, ""},
+        {"command=0x801A\nfifo=1", OutcomeKind::Unreadable, kUnreadableFileVerdict,
+         "Not a regular file"},
+        {"command=0x8018\nunlink=1", OutcomeKind::Missing, kMissingFileVerdict, ""},
+    };
+    for (const auto& row : rows) {
+        const FileOutcome outcome =
+            decide(ArchiveFormat::ZIP, QStringLiteral("a.zip"), "PK", QByteArray(row.script));
+        EXPECT_EQ(outcome.kind, row.kind) << row.script;
+        EXPECT_EQ(outcome.verdict, row.verdict) << row.script;
+        EXPECT_EQ(outcome.reason, QString::fromLatin1(row.reason)) << row.script;
+    }
+}
+
+TEST_F(FileDecisionTest, FileThatCannotBeOpenedNeverReachesALibrary) {
+    const auto library = test::loadFake(ArchiveFormat::ZIP);
+    const std::vector<ArchiveChecker> checkers{{TraitsOf(ArchiveFormat::ZIP), *library, rules_}};
+    const QByteArray pipe = scratch_.nativePath("pipe.zip");
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    const FileOutcome swapped = DecideFile(pipe, QStringLiteral("pipe.zip"), checkers);
+    EXPECT_EQ(swapped.kind, OutcomeKind::Unreadable);
+    EXPECT_EQ(swapped.verdict, kUnreadableFileVerdict);
+    EXPECT_TRUE(test::recordedCalls(pipe).isEmpty());
+
+    const QByteArray gone = scratch_.nativePath("gone/a.zip");
+    const FileOutcome missing = DecideFile(gone, QStringLiteral("a.zip"), checkers);
+    EXPECT_EQ(missing.kind, OutcomeKind::Missing);
+    EXPECT_EQ(missing.verdict, kMissingFileVerdict);
+    EXPECT_TRUE(missing.reason.isEmpty());
+}
+
+TEST_F(FileDecisionTest, LeadingBytesAreReadBeforeTheLibraryTests) {
     rules_.badNoExt = true;
-    const CheckOutcome outcome =
-        check(ArchiveFormat::CAB, QStringLiteral("gone.cab"), "MS", "check=1\nunlink=1");
-    ASSERT_TRUE(outcome.error.has_value());
-    EXPECT_EQ(outcome.error->number, 2);
-    EXPECT_EQ(outcome.error->path, lastPath_);
-    EXPECT_TRUE(outcome.verdict.isEmpty());
+    // The file is gone once the library has tested it; its first bytes were read already.
+    const FileOutcome outcome =
+        decide(ArchiveFormat::CAB, QStringLiteral("gone.cab"), "MS", "check=1\nunlink=1");
+    EXPECT_EQ(outcome.kind, OutcomeKind::Good);
+    EXPECT_EQ(outcome.verdict, kGoodVerdict);
 }
 
 TEST_F(RuleChain, DecisionOffersTheFileToEachFormatInTurn) {
@@ -267,29 +385,26 @@ TEST_F(RuleChain, DecisionOffersTheFileToEachFormatInTurn) {
     const auto zip = test::loadFake(ArchiveFormat::ZIP);
     const std::vector<ArchiveChecker> checkers{{TraitsOf(ArchiveFormat::LZH), *lzh, rules_},
                                                {TraitsOf(ArchiveFormat::ZIP), *zip, rules_}};
-    const QString accepted = writeFakeArchive(scratch_, QStringLiteral("a.zip"), "PK",
-                                              "Unlha.command=0x8019\nUnZip.command=0");
-    const CheckOutcome good = DecideFile(accepted, checkers);
-    EXPECT_EQ(good.result, 1);
+    const auto decide = [&](const char* name, const QByteArray& head, const QByteArray& script) {
+        lastPath_ = writeFakeArchive(scratch_.nativePath(name), head, script);
+        return DecideFile(lastPath_, QString::fromLatin1(name), checkers);
+    };
+    const FileOutcome good = decide("a.zip", "PK", "Unlha.command=0x8019\nUnZip.command=0");
+    EXPECT_EQ(good.kind, OutcomeKind::Good);
     EXPECT_EQ(good.verdict, kGoodVerdict);
-    EXPECT_EQ(test::recordedCalls(accepted).count("command"), 2);
+    EXPECT_EQ(calls().count("command"), 2);
     // The first format that accepts decides; later ones are not asked.
-    const QString plain = writeFakeArchive(scratch_, QStringLiteral("a.lzh"), "x", "command=0");
-    EXPECT_EQ(DecideFile(plain, checkers).result, 1);
-    EXPECT_EQ(test::recordedCalls(plain).count("command"), 1);
+    EXPECT_EQ(decide("a.lzh", "x", "command=0").kind, OutcomeKind::Good);
+    EXPECT_EQ(calls().count("command"), 1);
 
-    const QString rejected =
-        writeFakeArchive(scratch_, QStringLiteral("b.zip"), "PK", "command=0x8019");
-    const CheckOutcome bad = DecideFile(rejected, checkers);
-    EXPECT_EQ(bad.result, 0);
+    const FileOutcome bad = decide("b.zip", "PK", "command=0x8019");
+    EXPECT_EQ(bad.kind, OutcomeKind::Bad);
     EXPECT_EQ(bad.verdict, kBadFileCaption);
 
     // With the broken-archive rule off the first format decides alone.
     rules_.badFile = false;
-    const QString alone =
-        writeFakeArchive(scratch_, QStringLiteral("c.zip"), "PK", "command=0x8019");
-    EXPECT_EQ(DecideFile(alone, checkers).result, 1);
-    EXPECT_EQ(test::recordedCalls(alone).count("command"), 1);
+    EXPECT_EQ(decide("c.zip", "PK", "command=0x8019").kind, OutcomeKind::Good);
+    EXPECT_EQ(calls().count("command"), 1);
 }
 
 }  // namespace

@@ -1,8 +1,14 @@
 #include "tests/support/scratch.h"
 
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QProcess>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace varnelt::test {
@@ -11,10 +17,26 @@ ScratchDir::ScratchDir() : root_(dir_.path() + u'/') {
     if (!dir_.isValid()) {
         throw std::runtime_error("cannot create a temporary folder");
     }
+    dir_.setAutoRemove(false);
+}
+
+ScratchDir::~ScratchDir() {
+    // Children first, and no link followed; what cannot be removed is left.
+    nftw(
+        dir_.path().toUtf8().constData(),
+        [](const char* path, const struct stat*, int, FTW*) {
+            ::remove(path);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
 }
 
 QString ScratchDir::path(const QString& name) const {
     return root_ + name;
+}
+
+QByteArray ScratchDir::nativePath(const QByteArray& name) const {
+    return root_.toUtf8() + name;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -31,6 +53,34 @@ QByteArray readFile(const QString& path) {
         throw std::runtime_error("cannot read " + path.toStdString());
     }
     return file.readAll();
+}
+
+void writeNativeFile(const QByteArray& path, const QByteArray& bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool written = fd >= 0 && ::write(fd, bytes.constData(),
+                                            static_cast<size_t>(bytes.size())) == bytes.size();
+    if (fd < 0 || ::close(fd) != 0 || !written) {
+        throw std::runtime_error("cannot write " + path.toStdString());
+    }
+}
+
+QByteArray readNativeFile(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw std::runtime_error("cannot read " + path.toStdString());
+    }
+    QByteArray bytes;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        bytes.append(buffer, got);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+bool nativeExists(const QByteArray& path) {
+    struct stat info {};
+    return lstat(path.constData(), &info) == 0;
 }
 
 void flipByte(const QString& path, qint64 offset) {

@@ -12,8 +12,15 @@ namespace varnelt::test {
 class ScratchDir {
 public:
     ScratchDir();
+    // Removes the folder by the bytes of its names: Qt's removal, by text, leaves a name that
+    // is not UTF-8 behind.
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
     // Full path of a name inside the folder.
     QString path(const QString& name) const;
+    // The same as the system's bytes, for names that are not UTF-8.
+    QByteArray nativePath(const QByteArray& name) const;
     const QString& root() const { return root_; }
 
 private:
@@ -23,6 +30,11 @@ private:
 
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// Whole-file writes and reads by the bytes of a path, through the system calls themselves.
+void writeNativeFile(const QByteArray& path, const QByteArray& bytes);
+QByteArray readNativeFile(const QByteArray& path);
+// True when something (a dangling link too) has the name.
+bool nativeExists(const QByteArray& path);
 // Flips every bit of the byte at offset.
 void flipByte(const QString& path, qint64 offset);
 // Cuts the file to percent of its size.

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -11,6 +10,7 @@
 
 #include "targets/folder_walk.h"
 #include "targets/registrar.h"
+#include "tests/support/child_report.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt {
@@ -41,12 +41,12 @@ TEST(ListRegularFiles, KeepsVisibleRegularFilesOnly) {
     ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("folder")),
                             scratch.path(QStringLiteral("dirlink"))));
 
-    const FolderListing listing = ListRegularFiles(scratch.root());
+    const FolderListing listing = ListRegularFiles(scratch.root().toUtf8());
     EXPECT_FALSE(listing.error.has_value());
     EXPECT_EQ(names(listing.rows), (QStringList{"a.zip", "b.txt", "link.zip"}));
     const TargetRow& first = listing.rows.front();
     EXPECT_EQ(first.folder, scratch.root());
-    EXPECT_EQ(first.path(), scratch.path(QStringLiteral("a.zip")));
+    EXPECT_EQ(first.nativePath(), scratch.nativePath("a.zip"));
     EXPECT_EQ(first.size, 5);
     EXPECT_EQ(first.sizeText(), QStringLiteral("5"));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d$"))
@@ -57,7 +57,7 @@ TEST(ListRegularFiles, KeepsVisibleRegularFilesOnly) {
 
 TEST(ListRegularFiles, MissingFolderListsNothing) {
     const ScratchDir scratch;
-    const FolderListing listing = ListRegularFiles(scratch.path(QStringLiteral("nothing/")));
+    const FolderListing listing = ListRegularFiles(scratch.nativePath("nothing/"));
     EXPECT_TRUE(listing.rows.empty());
     EXPECT_FALSE(listing.error.has_value());
 }
@@ -71,19 +71,19 @@ void makeTree(const ScratchDir& scratch) {
 TEST(GetFolders, DepthFirstParentsBeforeChildren) {
     const ScratchDir scratch;
     makeTree(scratch);
-    const QString top = scratch.path(QStringLiteral("top"));
-    EXPECT_EQ(GetFolders(top), (QStringList{top + "/A", top + "/A/A1", top + "/A/A1/A1x",
-                                            top + "/A/A2", top + "/B"}));
+    const QByteArray top = scratch.nativePath("top");
+    EXPECT_EQ(GetFolders(top), (QByteArrayList{top + "/A", top + "/A/A1", top + "/A/A1/A1x",
+                                               top + "/A/A2", top + "/B"}));
     EXPECT_TRUE(GetFolders(top + "/B").isEmpty());
-    EXPECT_TRUE(GetFolders(scratch.path(QStringLiteral("missing"))).isEmpty());
+    EXPECT_TRUE(GetFolders(scratch.nativePath("missing")).isEmpty());
 }
 
 TEST(GetFolders, NeverFollowsLinksToFolders) {
     const ScratchDir scratch;
     makeTree(scratch);
-    const QString top = scratch.path(QStringLiteral("top"));
+    const QByteArray top = scratch.nativePath("top");
     // A loop back to the top would never end if links were followed.
-    ASSERT_TRUE(QFile::link(top, top + "/A/loop"));
+    ASSERT_EQ(symlink(top.constData(), (top + "/A/loop").constData()), 0);
     EXPECT_EQ(GetFolders(top).size(), 5);
 }
 
@@ -97,30 +97,16 @@ TEST(GetFolders, SkipsAFolderItCannotListAndGoesOnWithItsSiblings) {
     chmod((top + "/A").toUtf8().constData(), 0755);
     chmod((top + "/A/A1").toUtf8().constData(), 0);
     // The walk runs as an unprivileged user, for whom the mode really forbids listing.
-    int channel[2];
-    ASSERT_EQ(pipe(channel), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(channel[0]);
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(3);
-        }
-        const QByteArray result = GetFolders(top).join(u'|').toUtf8();
-        _exit(write(channel[1], result.constData(), result.size()) == result.size() ? 0 : 4);
-    }
-    close(channel[1]);
-    QByteArray result;
-    char buffer[4096];
-    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;) {
-        result.append(buffer, got);
-    }
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
+    const std::optional<QByteArray> result =
+        test::reportFromChild([&]() -> std::optional<QByteArray> {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+                return std::nullopt;
+            }
+            return GetFolders(top.toUtf8()).join('|');
+        });
     chmod((top + "/A/A1").toUtf8().constData(), 0755);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(QString::fromUtf8(result),
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(QString::fromUtf8(*result),
               QStringList({top + "/A", top + "/A/A1", top + "/A/A2", top + "/B"}).join(u'|'));
 }
 
@@ -137,16 +123,16 @@ TEST(Registrar, FolderFilesFirstThenSubfoldersThroughTheFilter) {
     Registrar registrar({.addRow = [&rows](TargetRow&& row) { rows.push_back(std::move(row)); },
                          .filter = [] { return ExtensionFilter::fromList(QStringLiteral("zip;")); },
                          .reportError = [](const RuntimeError&) { FAIL(); }});
-    EXPECT_FALSE(registrar.AddPath(top, true).has_value());
+    EXPECT_FALSE(registrar.AddPath(top.toUtf8(), true).has_value());
     EXPECT_EQ(names(rows), (QStringList{"z.zip", "two.zip", "one.ZIP"}));
     EXPECT_EQ(rows[1].folder, top + "/A/");
     rows.clear();
-    EXPECT_FALSE(registrar.AddPath(top + "/", false).has_value());
+    EXPECT_FALSE(registrar.AddPath(top.toUtf8() + "/", false).has_value());
     EXPECT_EQ(names(rows), QStringList{"z.zip"});
     rows.clear();
-    EXPECT_FALSE(registrar.AddPath(top + "/A/two.zip", false).has_value());
+    EXPECT_FALSE(registrar.AddPath(top.toUtf8() + "/A/two.zip", false).has_value());
     EXPECT_EQ(names(rows), QStringList{"two.zip"});
-    const MaybeError missing = registrar.AddPath(top + "/nothing/", false);
+    const MaybeError missing = registrar.AddPath(top.toUtf8() + "/nothing/", false);
     ASSERT_TRUE(missing.has_value());
     EXPECT_EQ(missing->number, ENOENT);
 }
@@ -161,7 +147,7 @@ TEST(Registrar, StopEndsAfterTheFileInHand) {
                          .filter = [] { return std::optional(ExtensionFilter()); },
                          .stopRequested = [&rows] { return rows.size() >= 3; },
                          .reportError = [](const RuntimeError&) {}});
-    registrar.AddFolder(scratch.root(), true);
+    registrar.AddFolder(scratch.root().toUtf8(), true);
     EXPECT_EQ(rows.size(), 3u);
 }
 
@@ -172,8 +158,43 @@ TEST(Registrar, InvalidFilterIsReportedOnce) {
     Registrar registrar({.addRow = [](TargetRow&&) { FAIL(); },
                          .filter = [] { return ExtensionFilter::fromList(QStringLiteral("[zip")); },
                          .reportError = [&reports](const RuntimeError&) { ++reports; }});
-    registrar.AddFolder(scratch.root(), false);
+    registrar.AddFolder(scratch.root().toUtf8(), false);
     EXPECT_EQ(reports, 1);
+}
+
+// Names that are not UTF-8, as unpacking old Japanese archives leaves them: each row keeps the
+// system's bytes and shows them decoded.
+TEST(Registrar, NamesThatAreNotUtf8KeepTheirBytesAndShowDecoded) {
+    const ScratchDir scratch;
+    const QByteArray folder = scratch.nativePath("\x8f\x91\x8c\xc9");  // 書庫
+    ASSERT_EQ(mkdir(folder.constData(), 0755), 0);
+    test::writeNativeFile(folder + "/\x93\xfa\x96\x7b.zip", "x");  // 日本
+    test::writeNativeFile(folder + "/\xb1\xb2.zip", "y");          // ｱｲ
+    test::writeNativeFile(folder + "/bad\xff\xfe.zip", "z");       // neither
+    std::vector<TargetRow> rows;
+    Registrar registrar({.addRow = [&rows](TargetRow&& row) { rows.push_back(std::move(row)); },
+                         .filter = [] { return ExtensionFilter::fromList(QStringLiteral("zip")); },
+                         .reportError = [](const RuntimeError&) { FAIL(); }});
+    registrar.AddFolder(scratch.root().toUtf8(), true);
+    EXPECT_EQ(names(rows), (QStringList{QStringLiteral("bad\uFFFD\uFFFD.zip"),
+                                        QStringLiteral("日本.zip"), QStringLiteral("ｱｲ.zip")}));
+    ASSERT_EQ(rows.size(), 3u);
+    for (const TargetRow& row : rows) {
+        EXPECT_EQ(row.folder, scratch.root() + QStringLiteral("書庫/"));
+        EXPECT_EQ(row.nativeFolder, folder + '/');
+        EXPECT_TRUE(test::nativeExists(row.nativePath())) << row.name.toStdString();
+    }
+    EXPECT_EQ(rows[1].nativeName, QByteArray("\x93\xfa\x96\x7b.zip"));
+    // A single file by its path, as a command line gives it.
+    rows.clear();
+    EXPECT_FALSE(registrar.AddPath(folder + "/\x93\xfa\x96\x7b.zip", false).has_value());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].name, QStringLiteral("日本.zip"));
+    EXPECT_EQ(rows[0].nativePath(), folder + "/\x93\xfa\x96\x7b.zip");
+    // A path that names nothing is reported decoded.
+    const MaybeError missing = registrar.AddPath(folder + "/\x96\x7b.zip", false);
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_EQ(missing->path, scratch.root() + QStringLiteral("書庫/本.zip"));
 }
 
 }  // namespace

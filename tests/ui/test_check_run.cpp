@@ -1,4 +1,5 @@
 // Start and Stop in the real window over archives made at test time.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCheckBox>
@@ -10,7 +11,10 @@
 #include <QRadioButton>
 #include <QTableView>
 
+#include "app/log_format.h"
 #include "tests/support/archive_makers.h"
+#include "tests/support/data_home.h"
+#include "tests/support/raw_process.h"
 #include "tests/ui/window_fixture.h"
 
 namespace varnelt::test {
@@ -198,6 +202,147 @@ TEST_F(CheckRunTest, FailedMoveIsReportedOnceAndEndsTheRun) {
     EXPECT_TRUE(verdict(2).isEmpty()) << "later rows are untouched";
     EXPECT_TRUE(find<QPushButton>("cmdStart")->isEnabled());
     EXPECT_TRUE(find<QWidget>("fraAllSetting")->isEnabled());
+    EXPECT_FALSE(window_->busy());
+}
+
+// Set for the run of the unreadable-file test as an unprivileged user: the folder to check.
+constexpr char kLockedFolderVariable[] = "VARNELT_TEST_LOCKED_FOLDER";
+
+class UnreadableRunTest : public CheckRunTest {
+protected:
+    // What an unprivileged user sees: a good archive, a broken one and a locked one, checked
+    // with the delete action.
+    void checkLockedFolder(const QString& folder) {
+        registerFolder(folder);
+        tick("chkExtZIP");
+        find<QRadioButton>("optActionDelete")->click();
+        dialogs_.answers = {Answer::Yes};
+        click("cmdStart");
+        EXPECT_EQ(listNames(), (QStringList{"a.zip", "b.zip", "c.zip"}));
+        EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+        EXPECT_EQ(verdict(1), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
+        EXPECT_EQ(verdict(2), QStringLiteral("ﾌｧｲﾙを読み込めません"));
+        EXPECT_TRUE(LogRecord(list().row(2)).endsWith("\"ﾌｧｲﾙを読み込めません\"\r\n"));
+        EXPECT_EQ(panel("S_Good"), QStringLiteral("正常書庫 1"));
+        EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 1"));
+        EXPECT_EQ(dialogs_.shown.size(), 1) << "the confirmation only: no error";
+        EXPECT_FALSE(QFile::exists(folder + QStringLiteral("b.zip")));
+        EXPECT_TRUE(QFile::exists(folder + QStringLiteral("c.zip")));
+        EXPECT_TRUE(find<QPushButton>("cmdStart")->isEnabled());
+    }
+};
+
+TEST_F(UnreadableRunTest, UnreadableFileIsNeitherCountedNorDeleted) {
+    const QByteArray locked = qgetenv(kLockedFolderVariable);
+    if (!locked.isEmpty()) {
+        checkLockedFolder(QString::fromUtf8(locked));  // the unprivileged run started below
+        return;
+    }
+    QString why;
+    const std::optional<QByteArrayList> unprivileged = test::unprivilegedPrefix(why);
+    if (!unprivileged) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    makeArchive(QStringLiteral("a.zip"));
+    makeBroken(QStringLiteral("b.zip"));
+    const QString lockedFile = makeArchive(QStringLiteral("c.zip"), 2);
+    // Anyone may delete in the folder, so a wrong deletion could happen.
+    ASSERT_EQ(chmod(scratch_.root().toUtf8().constData(), 0777), 0);
+    ASSERT_EQ(chmod(lockedFile.toUtf8().constData(), 0), 0);
+    if (unprivileged->isEmpty()) {
+        checkLockedFolder(scratch_.root());
+    } else {
+        const test::ProcessRun run = test::runProgram(
+            *unprivileged + QByteArrayList{"env",
+                                           kLockedFolderVariable + ('=' + scratch_.root().toUtf8()),
+                                           test::selfPath(),
+                                           "--gtest_filter=UnreadableRunTest."
+                                           "UnreadableFileIsNeitherCountedNorDeleted"});
+        EXPECT_EQ(run.status, 0) << run.out.constData() << run.err.constData();
+        EXPECT_TRUE(run.out.contains("[  PASSED  ] 1 test.")) << run.out.constData();
+    }
+    EXPECT_TRUE(QFile::exists(lockedFile));
+    EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("b.zip"))));
+}
+
+TEST_F(CheckRunTest, FileSwappedForAPipeIsUnreadableAndTheRunEnds) {
+    makeBroken(QStringLiteral("a.zip"));
+    const QString swapped = makeArchive(QStringLiteral("b.zip"));
+    registerFolder(scratch_.root());
+    tick("chkExtZIP");
+    tick("chkBadNoExt");  // the extension rule reads the file's first bytes too
+    find<QRadioButton>("optActionDelete")->click();
+    ASSERT_TRUE(QFile::remove(swapped));
+    ASSERT_EQ(mkfifo(swapped.toUtf8().constData(), 0600), 0);
+    dialogs_.answers = {Answer::Yes};
+    click("cmdStart");
+    EXPECT_EQ(verdict(0), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
+    EXPECT_EQ(verdict(1), QStringLiteral("ﾌｧｲﾙを読み込めません"));
+    EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("a.zip"))));
+    struct stat info {};
+    ASSERT_EQ(lstat(swapped.toUtf8().constData(), &info), 0) << "never disposed of";
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(panel("S_Good"), QStringLiteral("正常書庫 0"));
+    EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 1"));
+    EXPECT_EQ(find<QProgressBar>("prgCount")->value(), 2);
+    EXPECT_FALSE(window_->busy());
+}
+
+TEST_F(CheckRunTest, NameThatIsNotUtf8IsTestedShownAndMovedByItsBytes) {
+    const QByteArray data = scratch_.nativePath("data/");
+    const QByteArray destination = scratch_.nativePath("dest/");
+    ASSERT_EQ(mkdir(data.constData(), 0755), 0);
+    ASSERT_EQ(mkdir(destination.constData(), 0755), 0);
+    // 日本.zip holds 日本.txt alone; 書庫.zip is no archive, and the destination has one of
+    // its name already. Both names are CP932.
+    const QString made = scratch_.path(QStringLiteral("made.zip"));
+    ASSERT_TRUE(makeZip(made, {{QStringLiteral("日本.txt"), "stored"}}));
+    writeNativeFile(data + "\x93\xfa\x96\x7b.zip", readFile(made));
+    writeNativeFile(data + "\x8f\x91\x8c\xc9.zip", "not an archive");
+    writeNativeFile(destination + "\x8f\x91\x8c\xc9.zip", "old");
+    registerFolder(QString::fromUtf8(data));
+    EXPECT_EQ(listNames(), (QStringList{"日本.zip", "書庫.zip"}));
+    EXPECT_EQ(list().data(list().index(0, TargetListModel::NameColumn), Qt::DisplayRole),
+              QStringLiteral("日本.zip"));
+    tick("chkExtZIP");
+    tick("chkBadNoFileSum");
+    tick("chkBadNoFileName");  // compares 日本 with the stored 日本
+    useMove(QString::fromUtf8(destination));
+    click("cmdStart");
+    EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    EXPECT_EQ(verdict(1), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
+    EXPECT_TRUE(dialogs_.shown.isEmpty());
+    EXPECT_FALSE(nativeExists(data + "\x8f\x91\x8c\xc9.zip"));
+    EXPECT_EQ(readNativeFile(destination + "\x8f\x91\x8c\xc9.zip"), "old");
+    EXPECT_EQ(readNativeFile(destination + "\x8f\x91\x8c\xc9 (1).zip"), "not an archive");
+    EXPECT_TRUE(LogRecord(list().row(1))
+                    .startsWith(QStringLiteral("\"書庫.zip\",\"%1\",")
+                                    .arg(scratch_.path(QStringLiteral("data/")))
+                                    .toUtf8()));
+}
+
+TEST_F(CheckRunTest, FailingTrashIsReportedOnceAndEndsTheRun) {
+    QDir().mkpath(scratch_.path(QStringLiteral("data")));
+    const QString broken = makeBroken(QStringLiteral("data/a.zip"));
+    makeArchive(QStringLiteral("data/b.zip"));
+    registerFolder(scratch_.path(QStringLiteral("data")));
+    tick("chkExtZIP");
+    find<QRadioButton>("optActionDeleteInBox")->click();
+    // The user's data folder lies below a plain file: the trash cannot be made.
+    writeFile(scratch_.path(QStringLiteral("plain")), "a file where a folder belongs");
+    {
+        const DataHome home(scratch_.nativePath("plain/data"));
+        click("cmdStart");
+    }
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("エラー"));
+    EXPECT_EQ(dialogs_.shown[0].text,
+              QStringLiteral("実行時エラー '20':\nパスの途中がフォルダではありません。 ") +
+                  scratch_.path(QStringLiteral("plain/data")));
+    EXPECT_TRUE(QFile::exists(broken));
+    EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 0")) << "the failing file is not counted";
+    EXPECT_TRUE(verdict(1).isEmpty()) << "later rows are untouched";
+    EXPECT_TRUE(find<QPushButton>("cmdStart")->isEnabled());
     EXPECT_FALSE(window_->busy());
 }
 

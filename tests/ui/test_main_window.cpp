@@ -30,12 +30,14 @@ using Answer = Dialogs::Answer;
 
 class MainWindowTest : public WindowTest {
 protected:
-    // Drags the paths over the widget and drops them, as the desktop would.
-    void dropOn(QWidget* target, const QStringList& paths) {
+    // Drags the paths over the widget and drops them, as the desktop would: as addresses
+    // whose bytes are percent-encoded.
+    void dropOn(QWidget* target, const QByteArrayList& paths) {
         QMimeData data;
         QList<QUrl> urls;
-        for (const QString& path : paths) {
-            urls << QUrl::fromLocalFile(path);
+        for (const QByteArray& path : paths) {
+            urls << QUrl(QStringLiteral("file://") +
+                         QString::fromLatin1(path.toPercentEncoding("/")));
         }
         data.setUrls(urls);
         const QPoint point = target->mapTo(window_.get(), target->rect().center());
@@ -319,20 +321,21 @@ TEST_F(MainWindowTest, StopEndsALongRegistration) {
 TEST_F(MainWindowTest, DroppedPathsRegisterAndAMissingOneIsReportedOnce) {
     writeFile(scratch_.path(QStringLiteral("a.zip")), "a");
     writeFile(scratch_.path(QStringLiteral("b.zip")), "b");
+    writeNativeFile(scratch_.nativePath("\x93\xfa\x96\x7b.zip"), "n");  // 日本.zip in CP932
     QWidget* viewport = find<QTableView>("lvwList")->viewport();
-    dropOn(viewport,
-           {scratch_.path(QStringLiteral("a.zip")), scratch_.path(QStringLiteral("gone.zip")),
-            scratch_.path(QStringLiteral("b.zip"))});
-    EXPECT_EQ(listNames(), QStringList{"a.zip"});
+    dropOn(viewport, {scratch_.nativePath("a.zip"), scratch_.nativePath("\x93\xfa\x96\x7b.zip"),
+                      scratch_.nativePath("gone.zip"), scratch_.nativePath("b.zip")});
+    EXPECT_EQ(listNames(), (QStringList{"a.zip", "日本.zip"}));
+    EXPECT_EQ(list().row(1).nativePath(), scratch_.nativePath("\x93\xfa\x96\x7b.zip"));
     ASSERT_EQ(dialogs_.shown.size(), 1);
     EXPECT_TRUE(dialogs_.shown[0].text.startsWith(QStringLiteral("実行時エラー '2':\n")));
     EXPECT_TRUE(dialogs_.shown[0].text.contains(scratch_.path(QStringLiteral("gone.zip"))));
     EXPECT_TRUE(busyControlsReleased());
     // A folder dropped on the destination field becomes the destination.
     auto* destination = find<QLineEdit>("txtBadMove");
-    dropOn(destination, {scratch_.root().chopped(1), scratch_.path(QStringLiteral("a.zip"))});
+    dropOn(destination, {scratch_.root().chopped(1).toUtf8(), scratch_.nativePath("a.zip")});
     EXPECT_EQ(destination->text(), scratch_.root());
-    dropOn(destination, {scratch_.path(QStringLiteral("a.zip"))});
+    dropOn(destination, {scratch_.nativePath("a.zip")});
     EXPECT_TRUE(destination->text().isEmpty());
 }
 

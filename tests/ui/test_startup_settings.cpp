@@ -26,7 +26,7 @@ protected:
         writeFile(iniPath(), text);
     }
     // A fresh window that starts the way the program starts.
-    void start(const QStringList& arguments = {}) {
+    void start(const QByteArrayList& arguments = {}) {
         window_ = std::make_unique<MainWindow>(dialogs_, archivers_);
         window_->Form_Load(arguments, iniPath());
         window_->show();
@@ -172,7 +172,7 @@ TEST_F(StartupTest, AnExistingFileKeepsItsCommentsUnknownKeysAndOrder) {
 TEST_F(StartupTest, ResetRestoresTheDefaultsButNotFastMode) {
     writeIni("[Option]\nFastMode=True\nFormTop=True\nSettingHidden=True\n[Archive]\nCAB=1\n");
     writeFile(scratch_.path(QStringLiteral("a.zip")), "a");
-    start({scratch_.path(QStringLiteral("a.zip"))});
+    start({scratch_.nativePath("a.zip")});
     EXPECT_TRUE(window_->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(find<QGroupBox>("fraExtFilter")->isVisible());
     window_->showMaximized();
@@ -234,13 +234,23 @@ TEST_F(StartupTest, CommandLinePathsAreRegisteredInOrder) {
     QDir().mkpath(folder);
     writeFile(folder + QStringLiteral("/inner.zip"), "i");
     writeFile(scratch_.path(QStringLiteral("single.lzh")), "s");
-    start({folder + u'/', scratch_.path(QStringLiteral("single.lzh")),
-           scratch_.path(QStringLiteral("none.zip"))});
-    EXPECT_EQ(listNames(), (QStringList{"inner.zip", "single.lzh"}));
+    // 日本.zip with its name in CP932, by its full path and relative to the current folder.
+    writeNativeFile(scratch_.nativePath("\x93\xfa\x96\x7b.zip"), "n");
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    start({folder.toUtf8() + '/', scratch_.nativePath("single.lzh"),
+           scratch_.nativePath("none.zip"), scratch_.nativePath("\x93\xfa\x96\x7b.zip"),
+           "../\x93\xfa\x96\x7b.zip"});
+    QDir::setCurrent(previous);
+    EXPECT_EQ(listNames(), (QStringList{"inner.zip", "single.lzh", "日本.zip", "日本.zip"}));
     EXPECT_EQ(list().row(0).folder, folder + u'/');
+    for (const int row : {2, 3}) {
+        EXPECT_EQ(list().row(row).folder, scratch_.root());
+        EXPECT_EQ(list().row(row).nativePath(), scratch_.nativePath("\x93\xfa\x96\x7b.zip"));
+    }
     ASSERT_EQ(dialogs_.shown.size(), 1) << "the argument that names nothing is reported once";
     EXPECT_TRUE(dialogs_.shown[0].text.contains(QStringLiteral("none.zip")));
-    EXPECT_EQ(panel("S_Total"), QStringLiteral("検査総数 2"));
+    EXPECT_EQ(panel("S_Total"), QStringLiteral("検査総数 4"));
 }
 
 TEST_F(StartupTest, MinimisedWindowSavesItsNormalPlace) {

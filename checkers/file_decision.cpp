@@ -1,0 +1,61 @@
+#include "checkers/file_decision.h"
+
+#include <cerrno>
+
+#include "app/error_catalogue.h"
+#include "app/regular_file.h"
+
+namespace varnelt {
+
+namespace {
+
+// A file that cannot be opened or read: missing when it (or a folder on its way) is gone.
+FileOutcome notRead(int error) {
+    if (error == ENOENT || error == ENOTDIR) {
+        return {OutcomeKind::Missing, kMissingFileVerdict, QString()};
+    }
+    return {OutcomeKind::Unreadable, kUnreadableFileVerdict,
+            EnglishDescription(RuntimeError{error, QString()})};
+}
+
+// The first bytes of the file, which the extension rule compares, or the errno of the failure.
+int readHead(const QByteArray& path, LeadingBytes& head) {
+    const OpenedFile file = OpenRegularFile(path);
+    if (file.error != 0) {
+        return file.error;
+    }
+    for (size_t filled = 0; filled < head.size();) {
+        const ssize_t got = ReadSome(file.fd.get(), head.data() + filled, head.size() - filled);
+        if (got < 0) {
+            return errno;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<size_t>(got);
+    }
+    return 0;
+}
+
+}  // namespace
+
+FileOutcome DecideFile(const QByteArray& path, const QString& name,
+                       std::span<const ArchiveChecker> checkers) {
+    CheckedFile file{path, name, {}};
+    if (const int error = readHead(path, file.head); error != 0) {
+        return notRead(error);
+    }
+    CheckOutcome outcome;
+    for (const ArchiveChecker& checker : checkers) {
+        outcome = checker.CheckFile(file);
+        if (outcome.readError != 0) {
+            return notRead(outcome.readError);
+        }
+        if (outcome.result != 0) {
+            break;
+        }
+    }
+    return {outcome.result == 1 ? OutcomeKind::Good : OutcomeKind::Bad, outcome.verdict, QString()};
+}
+
+}  // namespace varnelt

@@ -1,0 +1,36 @@
+// The decision about one file, from its path to its verdict: one plain function of plain
+// data, so that it could be made anywhere and its outcome carried back. What then happens to
+// a bad file is a separate step for the caller.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <span>
+
+#include "checkers/archive_checker.h"
+
+namespace varnelt {
+
+enum class OutcomeKind {
+    Good,
+    Bad,         // broke a rule
+    Missing,     // no longer there
+    Unreadable,  // there, but the system refused to let it be read
+};
+
+struct FileOutcome {
+    OutcomeKind kind = OutcomeKind::Missing;
+    QString verdict;
+    QString reason;  // why the file could not be read, in the system's words; else empty
+};
+
+// Opens the file first (O_NONBLOCK, a regular file only) and reads its first bytes: a file
+// that is missing or cannot be read never reaches a library. Then offers it to each checker
+// in turn until one answers other than 0; that answer, or the last checker's, decides.
+// path is the system's bytes; name is the decoded file name the rules compare. Checkers come
+// in the order LZH, ZIP, CAB, TAR, RAR, BGA, YZ1, GCA, 7z.
+FileOutcome DecideFile(const QByteArray& path, const QString& name,
+                       std::span<const ArchiveChecker> checkers);
+
+}  // namespace varnelt
