@@ -10,21 +10,6 @@ namespace {
 constexpr uint16_t kDosDate = (44 << 9) | (1 << 5) | 1;  // 2024-01-01
 constexpr uint32_t kMarker = 0xFFFFFFFF;
 
-void append16(QByteArray& out, uint16_t value) {
-    out.append(static_cast<char>(value & 0xFF));
-    out.append(static_cast<char>(value >> 8));
-}
-
-void append32(QByteArray& out, uint32_t value) {
-    append16(out, static_cast<uint16_t>(value & 0xFFFF));
-    append16(out, static_cast<uint16_t>(value >> 16));
-}
-
-void append64(QByteArray& out, uint64_t value) {
-    append32(out, static_cast<uint32_t>(value & kMarker));
-    append32(out, static_cast<uint32_t>(value >> 32));
-}
-
 QByteArray zip64Values(std::initializer_list<uint64_t> values) {
     QByteArray data;
     for (const uint64_t value : values) {
@@ -57,6 +42,34 @@ void appendDescriptor(QByteArray& out, Descriptor form, const Written& entry) {
 }
 
 }  // namespace
+
+void append16(QByteArray& out, uint16_t value) {
+    out.append(static_cast<char>(value & 0xFF));
+    out.append(static_cast<char>(value >> 8));
+}
+
+void append32(QByteArray& out, uint32_t value) {
+    append16(out, static_cast<uint16_t>(value & 0xFFFF));
+    append16(out, static_cast<uint16_t>(value >> 16));
+}
+
+void append64(QByteArray& out, uint64_t value) {
+    append32(out, static_cast<uint32_t>(value & kMarker));
+    append32(out, static_cast<uint32_t>(value >> 32));
+}
+
+QByteArray endRecord(uint16_t entries, uint32_t directorySize, uint32_t directoryOffset,
+                     const QByteArray& comment) {
+    QByteArray out;
+    append32(out, 0x06054b50);
+    append32(out, 0);  // this disk and the directory's
+    append16(out, entries);
+    append16(out, entries);
+    append32(out, directorySize);
+    append32(out, directoryOffset);
+    append16(out, static_cast<uint16_t>(comment.size()));
+    return out + comment;
+}
 
 QByteArray extraField(uint16_t id, const QByteArray& data) {
     QByteArray field;
@@ -114,7 +127,7 @@ void set64(QByteArray& bytes, qsizetype at, uint64_t value) {
     set32(bytes, at + 4, static_cast<uint32_t>(value >> 32));
 }
 
-HandZip writeZip(const QList<HandEntry>& entries, const HandZipLayout& layout) {
+HandZip writeZip(const QList<HandEntry>& entries, EndRecords ends, const QByteArray& comment) {
     HandZip zip;
     QByteArray& out = zip.bytes;
     QList<Written> written;
@@ -182,7 +195,7 @@ HandZip writeZip(const QList<HandEntry>& entries, const HandZipLayout& layout) {
     const auto count = static_cast<uint64_t>(entries.size());
     const auto directorySize = static_cast<uint64_t>(out.size() - zip.directoryOffset);
     const auto directoryOffset = static_cast<uint64_t>(zip.directoryOffset);
-    if (layout.zip64End) {
+    if (ends == EndRecords::Zip64) {
         zip.zip64EndOffset = out.size();
         append32(out, 0x06064b50);
         append64(out, 44);
@@ -200,15 +213,10 @@ HandZip writeZip(const QList<HandEntry>& entries, const HandZipLayout& layout) {
         append32(out, 1);
     }
     zip.endOffset = out.size();
-    append32(out, 0x06054b50);
-    append16(out, 0);
-    append16(out, 0);
-    append16(out, layout.zip64End ? 0xFFFF : static_cast<uint16_t>(count));
-    append16(out, layout.zip64End ? 0xFFFF : static_cast<uint16_t>(count));
-    append32(out, layout.zip64End ? kMarker : static_cast<uint32_t>(directorySize));
-    append32(out, layout.zip64End ? kMarker : static_cast<uint32_t>(directoryOffset));
-    append16(out, static_cast<uint16_t>(layout.comment.size()));
-    out += layout.comment;
+    const bool marked = ends == EndRecords::Zip64;
+    out += endRecord(marked ? 0xFFFF : static_cast<uint16_t>(count),
+                     marked ? kMarker : static_cast<uint32_t>(directorySize),
+                     marked ? kMarker : static_cast<uint32_t>(directoryOffset), comment);
     return zip;
 }
 

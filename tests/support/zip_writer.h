@@ -7,28 +7,51 @@
 #include <QList>
 
 #include <cstdint>
+#include <utility>
 
 namespace varnelt::test::zip {
 
 enum class Descriptor { None, Signed32, Unsigned32, Signed64, Unsigned64 };
 
 struct HandEntry {
+    // 0 stores data, 8 deflates it here; any other method needs withPacked.
+    HandEntry(QByteArray entryName, QByteArray entryData, uint16_t entryMethod = 0)
+        : name(std::move(entryName)), data(std::move(entryData)), method(entryMethod) {}
+    // The bytes written as the entry's data instead of those the method makes.
+    HandEntry& withPacked(QByteArray bytes) {
+        packed = std::move(bytes);
+        return *this;
+    }
+    HandEntry& withFlags(uint16_t value) {
+        flags = value;
+        return *this;
+    }
+    HandEntry& withDescriptor(Descriptor form) {
+        descriptor = form;
+        return *this;
+    }
+    // Sizes and the offset through ZIP64 extra fields in both headers.
+    HandEntry& withZip64() {
+        zip64 = true;
+        return *this;
+    }
+    // A further extra-field record in the central header.
+    HandEntry& withCentralExtra(QByteArray extra) {
+        centralExtra = std::move(extra);
+        return *this;
+    }
+
     QByteArray name;
     QByteArray data;  // the entry's contents
-    // 0 stores data, 8 deflates it here; for any other method packed holds the data's bytes.
-    uint16_t method = 0;
+    uint16_t method;
     QByteArray packed;
     uint16_t flags = 0;  // bit 3 is added for a descriptor
     Descriptor descriptor = Descriptor::None;
-    // Sizes and the offset through ZIP64 extra fields in both headers.
     bool zip64 = false;
-    QByteArray centralExtra;  // further extra-field records of the central header
+    QByteArray centralExtra;
 };
 
-struct HandZipLayout {
-    bool zip64End = false;  // a ZIP64 end record and locator before the end record
-    QByteArray comment;
-};
+enum class EndRecords { Plain, Zip64 };  // Zip64: a ZIP64 end record and locator too
 
 // The archive and where its parts are, for tests that damage them.
 struct HandZip {
@@ -41,14 +64,21 @@ struct HandZip {
     qsizetype endOffset = 0;
 };
 
-HandZip writeZip(const QList<HandEntry>& entries, const HandZipLayout& layout = {});
+HandZip writeZip(const QList<HandEntry>& entries, EndRecords ends = EndRecords::Plain,
+                 const QByteArray& comment = {});
 
+// An end record without ZIP64 markers.
+QByteArray endRecord(uint16_t entries, uint32_t directorySize, uint32_t directoryOffset,
+                     const QByteArray& comment = {});
 // An extra-field record.
 QByteArray extraField(uint16_t id, const QByteArray& data);
 // Raw deflate, as method 8 stores it.
 QByteArray rawDeflate(const QByteArray& data);
 uint32_t crc32Of(const QByteArray& data);
 
+void append16(QByteArray& out, uint16_t value);
+void append32(QByteArray& out, uint32_t value);
+void append64(QByteArray& out, uint64_t value);
 uint16_t get16(const QByteArray& bytes, qsizetype at);
 uint32_t get32(const QByteArray& bytes, qsizetype at);
 void set16(QByteArray& bytes, qsizetype at, uint16_t value);
