@@ -2,6 +2,7 @@
 
 #include <archive.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -72,7 +73,8 @@ public:
             return located;
         }
         std::vector<CentralRecord> records;
-        records.reserve(location.entries);  // at most one per 46 bytes of the directory
+        // Grown as records are read: a forged count must not size the list.
+        records.reserve(static_cast<size_t>(std::min<uint64_t>(location.entries, 4096)));
         const int32_t walked =
             zip::walkDirectory(file, location, [&records](const CentralRecord& record, auto, auto) {
                 records.push_back(record);

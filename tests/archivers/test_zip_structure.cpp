@@ -3,6 +3,8 @@
 // variants of them.
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <functional>
 
 #include "archivers/core/input_file.h"
@@ -376,6 +378,33 @@ TEST_F(ZipStructure, HostileFilesAreRefusedWithoutWork) {
     const QString zeros = save(QStringLiteral("zeros.zip"), QByteArray(50 << 20, '\0'));
     EXPECT_EQ(unzip_.test(zeros), VARNELT_ARC_ERROR_NOT_ARC_FILE);
     expectUnlistable(zeros);
+
+    // 64 GiB of holes whose ZIP64 end records claim a directory filling them, with as many
+    // entries as it could hold; nothing may be sized from that claim.
+    constexpr qint64 kSparseSize = qint64{64} << 30;
+    QByteArray ends;
+    const auto endStart = static_cast<uint64_t>(kSparseSize - 56 - 20 - 22);
+    zip::append32(ends, 0x06064b50);
+    zip::append64(ends, 44);
+    zip::append16(ends, 45);
+    zip::append16(ends, 45);
+    zip::append32(ends, 0);
+    zip::append32(ends, 0);
+    zip::append64(ends, endStart / 46);
+    zip::append64(ends, endStart / 46);
+    zip::append64(ends, endStart);
+    zip::append64(ends, 0);
+    zip::append32(ends, 0x07064b50);
+    zip::append32(ends, 0);
+    zip::append64(ends, endStart);
+    zip::append32(ends, 1);
+    ends += zip::endRecord(0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
+    QFile sparse(scratch_.path(QStringLiteral("sparse.zip")));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(kSparseSize - ends.size()) &&
+                sparse.seek(kSparseSize - ends.size()) && sparse.write(ends) == ends.size());
+    sparse.close();
+    expectDamaged(sparse.fileName());
+    EXPECT_EQ(unzip_.test(sparse.fileName()), VARNELT_ARC_ERROR_HEADER_BROKEN);
 }
 
 }  // namespace
