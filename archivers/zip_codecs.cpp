@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "deflate64.h"
 #include "zip_format.h"
@@ -26,153 +27,118 @@ public:
     }
 };
 
-class InflateDecoder final : public StreamDecoder {
+// A decoder over a library's stream. Codec says how the library starts, steps and frees it;
+// zlib, libbz2 and liblzma streams all take their buffers as pointers and counts.
+template <typename Codec>
+class LibraryDecoder final : public StreamDecoder {
 public:
-    InflateDecoder() { ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
-    ~InflateDecoder() override {
-        if (ready_) {
-            inflateEnd(&stream_);
-        }
-    }
-    InflateDecoder(const InflateDecoder&) = delete;
-    InflateDecoder& operator=(const InflateDecoder&) = delete;
+    template <typename... Options>
+    explicit LibraryDecoder(const Options&... options)
+        : status_(Codec::start(stream_, options...)) {}
+    ~LibraryDecoder() override { Codec::finish(stream_); }
+    LibraryDecoder(const LibraryDecoder&) = delete;
+    LibraryDecoder& operator=(const LibraryDecoder&) = delete;
 
     DecodeStep decode(std::span<const uint8_t> input, bool /*lastInput*/,
                       std::span<uint8_t> output) override {
-        if (!ready_) {
-            return {0, 0, DecodeStatus::NoMemory};
+        if (status_ != DecodeStatus::More) {
+            return {0, 0, status_};  // the library could not start
         }
-        stream_.next_in = const_cast<Bytef*>(input.data());
-        stream_.avail_in = static_cast<uInt>(input.size());
-        stream_.next_out = output.data();
-        stream_.avail_out = static_cast<uInt>(output.size());
-        const int status = inflate(&stream_, Z_NO_FLUSH);
-        DecodeStep step{input.size() - stream_.avail_in, output.size() - stream_.avail_out};
-        switch (status) {
+        using In = std::remove_pointer_t<decltype(stream_.next_in)>;
+        using Out = std::remove_pointer_t<decltype(stream_.next_out)>;
+        stream_.next_in = const_cast<In*>(reinterpret_cast<const In*>(input.data()));
+        stream_.avail_in = static_cast<decltype(stream_.avail_in)>(input.size());
+        stream_.next_out = reinterpret_cast<Out*>(output.data());
+        stream_.avail_out = static_cast<decltype(stream_.avail_out)>(output.size());
+        const DecodeStatus status = Codec::step(stream_);
+        return {input.size() - stream_.avail_in, output.size() - stream_.avail_out, status};
+    }
+
+private:
+    typename Codec::Stream stream_{};
+    DecodeStatus status_;
+};
+
+// Raw deflate, as ZIP stores it.
+struct Inflate {
+    using Stream = z_stream;
+    static DecodeStatus start(z_stream& stream) {
+        return inflateInit2(&stream, -MAX_WBITS) == Z_OK ? DecodeStatus::More
+                                                         : DecodeStatus::NoMemory;
+    }
+    static void finish(z_stream& stream) { inflateEnd(&stream); }
+    static DecodeStatus step(z_stream& stream) {
+        switch (inflate(&stream, Z_NO_FLUSH)) {
             case Z_STREAM_END:
-                step.status = DecodeStatus::End;
-                break;
+                return DecodeStatus::End;
             case Z_OK:
             case Z_BUF_ERROR:
-                break;
-            case Z_MEM_ERROR:
-                step.status = DecodeStatus::NoMemory;
-                break;
-            default:
-                step.status = DecodeStatus::Corrupt;
-                break;
-        }
-        return step;
-    }
-
-private:
-    z_stream stream_{};
-    bool ready_ = false;
-};
-
-class Bzip2Decoder final : public StreamDecoder {
-public:
-    Bzip2Decoder() { ready_ = BZ2_bzDecompressInit(&stream_, 0, 0) == BZ_OK; }
-    ~Bzip2Decoder() override {
-        if (ready_) {
-            BZ2_bzDecompressEnd(&stream_);
-        }
-    }
-    Bzip2Decoder(const Bzip2Decoder&) = delete;
-    Bzip2Decoder& operator=(const Bzip2Decoder&) = delete;
-
-    DecodeStep decode(std::span<const uint8_t> input, bool /*lastInput*/,
-                      std::span<uint8_t> output) override {
-        if (!ready_) {
-            return {0, 0, DecodeStatus::NoMemory};
-        }
-        stream_.next_in = const_cast<char*>(reinterpret_cast<const char*>(input.data()));
-        stream_.avail_in = static_cast<unsigned>(input.size());
-        stream_.next_out = reinterpret_cast<char*>(output.data());
-        stream_.avail_out = static_cast<unsigned>(output.size());
-        const int status = BZ2_bzDecompress(&stream_);
-        DecodeStep step{input.size() - stream_.avail_in, output.size() - stream_.avail_out};
-        switch (status) {
-            case BZ_STREAM_END:
-                step.status = DecodeStatus::End;
-                break;
-            case BZ_OK:
-                break;
-            case BZ_MEM_ERROR:
-                step.status = DecodeStatus::NoMemory;
-                break;
-            default:
-                step.status = DecodeStatus::Corrupt;
-                break;
-        }
-        return step;
-    }
-
-private:
-    bz_stream stream_{};
-    bool ready_ = false;
-};
-
-// A liblzma stream, shared by the LZMA and XZ methods.
-class LzmaStream {
-public:
-    LzmaStream() = default;
-    ~LzmaStream() { lzma_end(&stream_); }
-    LzmaStream(const LzmaStream&) = delete;
-    LzmaStream& operator=(const LzmaStream&) = delete;
-
-    lzma_stream* get() { return &stream_; }
-
-    static DecodeStatus statusOf(lzma_ret status) {
-        switch (status) {
-            case LZMA_STREAM_END:
-                return DecodeStatus::End;
-            case LZMA_OK:
-            case LZMA_BUF_ERROR:
                 return DecodeStatus::More;
-            case LZMA_MEM_ERROR:
-            case LZMA_MEMLIMIT_ERROR:
+            case Z_MEM_ERROR:
                 return DecodeStatus::NoMemory;
-            case LZMA_OPTIONS_ERROR:
-                return DecodeStatus::Unsupported;
             default:
                 return DecodeStatus::Corrupt;
         }
     }
-
-    DecodeStep decode(std::span<const uint8_t> input, std::span<uint8_t> output) {
-        stream_.next_in = input.data();
-        stream_.avail_in = input.size();
-        stream_.next_out = output.data();
-        stream_.avail_out = output.size();
-        const lzma_ret status = lzma_code(&stream_, LZMA_RUN);
-        return {input.size() - stream_.avail_in, output.size() - stream_.avail_out,
-                statusOf(status)};
-    }
-
-private:
-    lzma_stream stream_ = LZMA_STREAM_INIT;
 };
 
-// An .xz stream. The dictionary it asks for is allocated, so a limit keeps a forged header
-// from taking the machine's memory; real archives stay far below it.
-class XzDecoder final : public StreamDecoder {
-public:
-    XzDecoder() {
-        status_ = LzmaStream::statusOf(lzma_stream_decoder(stream_.get(), kMemoryLimit, 0));
+struct Bunzip2 {
+    using Stream = bz_stream;
+    static DecodeStatus start(bz_stream& stream) {
+        return BZ2_bzDecompressInit(&stream, 0, 0) == BZ_OK ? DecodeStatus::More
+                                                            : DecodeStatus::NoMemory;
     }
-    DecodeStep decode(std::span<const uint8_t> input, bool /*lastInput*/,
-                      std::span<uint8_t> output) override {
-        if (status_ != DecodeStatus::More) {
-            return {0, 0, status_};
+    static void finish(bz_stream& stream) { BZ2_bzDecompressEnd(&stream); }
+    static DecodeStatus step(bz_stream& stream) {
+        switch (BZ2_bzDecompress(&stream)) {
+            case BZ_STREAM_END:
+                return DecodeStatus::End;
+            case BZ_OK:
+                return DecodeStatus::More;
+            case BZ_MEM_ERROR:
+                return DecodeStatus::NoMemory;
+            default:
+                return DecodeStatus::Corrupt;
         }
-        return stream_.decode(input, output);
     }
+};
 
-private:
+DecodeStatus lzmaStatus(lzma_ret status) {
+    switch (status) {
+        case LZMA_STREAM_END:
+            return DecodeStatus::End;
+        case LZMA_OK:
+        case LZMA_BUF_ERROR:
+            return DecodeStatus::More;
+        case LZMA_MEM_ERROR:
+        case LZMA_MEMLIMIT_ERROR:
+            return DecodeStatus::NoMemory;
+        case LZMA_OPTIONS_ERROR:
+            return DecodeStatus::Unsupported;
+        default:
+            return DecodeStatus::Corrupt;
+    }
+}
+
+// liblzma's decoders: an .xz stream, or a raw one with the filters given.
+struct Unxz {
+    using Stream = lzma_stream;
+    // The dictionary that a stream asks for is allocated, so a limit keeps a forged header from
+    // taking the machine's memory; real archives stay far below it.
     static constexpr uint64_t kMemoryLimit = uint64_t{1} << 30;
-    LzmaStream stream_;
-    DecodeStatus status_;
+    static DecodeStatus start(lzma_stream& stream) {
+        return lzmaStatus(lzma_stream_decoder(&stream, kMemoryLimit, 0));
+    }
+    static void finish(lzma_stream& stream) { lzma_end(&stream); }
+    static DecodeStatus step(lzma_stream& stream) {
+        return lzmaStatus(lzma_code(&stream, LZMA_RUN));
+    }
+};
+
+struct RawLzma : Unxz {
+    static DecodeStatus start(lzma_stream& stream, const lzma_filter* filters) {
+        return lzmaStatus(lzma_raw_decoder(&stream, filters));
+    }
 };
 
 // LZMA as ZIP stores it: a version, the properties' size and the 5 properties bytes, then the
@@ -181,31 +147,31 @@ class LzmaDecoder final : public StreamDecoder {
 public:
     explicit LzmaDecoder(uint64_t uncompressedSize) : uncompressedSize_(uncompressedSize) {}
 
-    DecodeStep decode(std::span<const uint8_t> input, bool /*lastInput*/,
+    DecodeStep decode(std::span<const uint8_t> input, bool lastInput,
                       std::span<uint8_t> output) override {
         size_t taken = 0;
-        if (headerFill_ < header_.size()) {
+        if (!stream_) {
             taken = std::min(input.size(), header_.size() - headerFill_);
             std::copy_n(input.begin(), taken, header_.begin() + headerFill_);
             headerFill_ += taken;
             if (headerFill_ < header_.size()) {
                 return {taken, 0, DecodeStatus::More};
             }
-            if (const DecodeStatus started = start(); started != DecodeStatus::More) {
-                return {taken, 0, started};
+            if (!start()) {
+                return {taken, 0, DecodeStatus::Corrupt};
             }
         }
-        DecodeStep step = stream_.decode(input.subspan(taken), output);
+        DecodeStep step = stream_->decode(input.subspan(taken), lastInput, output);
         step.consumed += taken;
         return step;
     }
 
 private:
-    DecodeStatus start() {
+    bool start() {
         constexpr unsigned kPropertiesSize = 5;
         const unsigned packed = header_[4];
         if (le16(&header_[2]) != kPropertiesSize || packed >= 9 * 5 * 5) {
-            return DecodeStatus::Corrupt;
+            return false;
         }
         lzma_options_lzma options{};
         options.lc = packed % 9;
@@ -220,13 +186,14 @@ private:
         lzma_set_ext_size(options, uncompressedSize_);
         const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options},
                                        {LZMA_VLI_UNKNOWN, nullptr}};
-        return LzmaStream::statusOf(lzma_raw_decoder(stream_.get(), filters));
+        stream_ = std::make_unique<LibraryDecoder<RawLzma>>(filters);
+        return true;
     }
 
     uint64_t uncompressedSize_;
     std::array<uint8_t, 9> header_{};
     size_t headerFill_ = 0;
-    LzmaStream stream_;
+    std::unique_ptr<LibraryDecoder<RawLzma>> stream_;
 };
 
 }  // namespace
@@ -236,15 +203,15 @@ std::unique_ptr<StreamDecoder> makeDecoder(uint16_t method, uint64_t uncompresse
         case kStored:
             return std::make_unique<StoredDecoder>();
         case kDeflate:
-            return std::make_unique<InflateDecoder>();
+            return std::make_unique<LibraryDecoder<Inflate>>();
         case kDeflate64:
             return std::make_unique<Deflate64Decoder>();
         case kBzip2:
-            return std::make_unique<Bzip2Decoder>();
+            return std::make_unique<LibraryDecoder<Bunzip2>>();
         case kLzma:
             return std::make_unique<LzmaDecoder>(uncompressedSize);
         case kXz:
-            return std::make_unique<XzDecoder>();
+            return std::make_unique<LibraryDecoder<Unxz>>();
         default:
             return nullptr;
     }

@@ -2,15 +2,13 @@
 // stored in other encodings, and the command line.
 #include <gtest/gtest.h>
 
+#include "tests/archivers/zip_library_test.h"
 #include "tests/support/archive_makers.h"
-#include "tests/support/bound_library.h"
-#include "tests/support/scratch.h"
 #include "tests/support/zip_tools.h"
 
 namespace varnelt::test {
 namespace {
 
-const LibraryUnderTest kUnzip{"libunzip32.so", "UnZip", "-t -qq"};
 const LibraryUnderTest kSevenZip{"lib7-zip32.so", "SevenZip", "t"};
 
 // Offsets in a ZIP made by `zip -X` (no extra fields): the first local header's method and the
@@ -20,10 +18,8 @@ int firstDataOffset(const QString& firstName) {
     return 30 + firstName.toUtf8().size();
 }
 
-class ZipLibrary : public ::testing::Test {
+class ZipLibrary : public ZipLibraryTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(unzip_.loaded()); }
-
     // `zip` with extra switches, the entries staged and added in order.
     QString zipWith(const QString& base, const QStringList& switches, const EntryList& entries) {
         const QString archive = scratch_.path(base + QStringLiteral(".zip"));
@@ -33,8 +29,6 @@ protected:
 
     const EntryList largeAndSmall_{{QStringLiteral("large.txt"), sampleContent(300000, 11)},
                                    {QStringLiteral("small.txt"), "small"}};
-    ScratchDir scratch_;
-    BoundLibrary unzip_{kUnzip};
 };
 
 TEST_F(ZipLibrary, EveryPackagedMethodPassesIntactAndFailsDamaged) {

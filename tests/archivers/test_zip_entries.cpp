@@ -3,15 +3,14 @@
 // encryption; and the names of entries.
 #include <gtest/gtest.h>
 
-#include <bzlib.h>
 #include <lzma.h>
 
 #include <QRandomGenerator>
 
 #include <functional>
 
-#include "tests/support/bound_library.h"
-#include "tests/support/scratch.h"
+#include "tests/archivers/zip_library_test.h"
+#include "tests/support/bga_writer.h"
 #include "tests/support/zip_tools.h"
 #include "tests/support/zip_writer.h"
 
@@ -20,19 +19,6 @@ namespace {
 
 using zip::get32;
 using zip::set32;
-
-const LibraryUnderTest kUnzip{"libunzip32.so", "UnZip", "-t -qq"};
-
-QByteArray bzip2(const QByteArray& data) {
-    auto size = static_cast<unsigned>(data.size() + data.size() / 100 + 600);
-    QByteArray out(static_cast<qsizetype>(size), '\0');
-    if (BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(data.constData()),
-                                 static_cast<unsigned>(data.size()), 9, 0, 0) != BZ_OK) {
-        return {};
-    }
-    out.truncate(static_cast<qsizetype>(size));
-    return out;
-}
 
 QByteArray xz(const QByteArray& data) {
     QByteArray out(data.size() + 4096, '\0');
@@ -83,23 +69,13 @@ QByteArray repeatsBeyondDeflateWindow() {
     return block + sampleContent(40000, 8) + block + sampleContent(150000, 9);
 }
 
-class ZipEntries : public ::testing::Test {
+class ZipEntries : public ZipLibraryTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(unzip_.loaded()); }
-
-    QString save(const QString& name, const QByteArray& bytes) {
-        const QString path = scratch_.path(name);
-        writeFile(path, bytes);
-        return path;
-    }
     QString sevenZip(const QString& base, const EntryList& entries, const QStringList& switches) {
         const QString archive = scratch_.path(base + QStringLiteral(".zip"));
         EXPECT_TRUE(makeSevenZipZip(archive, entries, switches));
         return archive;
     }
-
-    ScratchDir scratch_;
-    BoundLibrary unzip_{kUnzip};
 };
 
 TEST_F(ZipEntries, Deflate64ArchivesOfSevenZipPassAndFailDamaged) {
@@ -137,7 +113,7 @@ TEST_F(ZipEntries, EveryDecodedMethodFailsDataThatDisagreesWithItsHeaders) {
     } methods[] = {
         {"deflate", 8, 0, zip::rawDeflate(content)},
         {"deflate64", 9, 0, zip::entryBytes(readFile(deflate64Archive), 0)},
-        {"bzip2", 12, 0, bzip2(content)},
+        {"bzip2", 12, 0, bga::bzip2Stream(content)},
         {"lzma with end marker", 14, 0x0002, zipLzma(content, true)},
         {"lzma without end marker", 14, 0, zipLzma(content, false)},
         {"xz", 95, 0, xz(content)},

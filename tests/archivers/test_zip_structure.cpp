@@ -9,8 +9,7 @@
 
 #include "archivers/core/input_file.h"
 #include "archivers/zip_backend.h"
-#include "tests/support/bound_library.h"
-#include "tests/support/scratch.h"
+#include "tests/archivers/zip_library_test.h"
 #include "tests/support/zip_tools.h"
 #include "tests/support/zip_writer.h"
 
@@ -23,7 +22,6 @@ using zip::set16;
 using zip::set32;
 using zip::set64;
 
-const LibraryUnderTest kUnzip{"libunzip32.so", "UnZip", "-t -qq"};
 constexpr uint64_t kHuge = uint64_t{1} << 60;
 
 struct Damage {
@@ -31,15 +29,8 @@ struct Damage {
     std::function<void(QByteArray&)> apply;
 };
 
-class ZipStructure : public ::testing::Test {
+class ZipStructure : public ZipLibraryTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(unzip_.loaded()); }
-
-    QString save(const QString& name, const QByteArray& bytes) {
-        const QString path = scratch_.path(name);
-        writeFile(path, bytes);
-        return path;
-    }
     QByteArray toolZip(const QString& base, const QStringList& switches) {
         const QString archive = scratch_.path(base + QStringLiteral(".zip"));
         EXPECT_TRUE(makeZipWith(archive, entries_, switches));
@@ -72,8 +63,6 @@ protected:
 
     const EntryList entries_{{QStringLiteral("large.txt"), sampleContent(120000, 11)},
                              {QStringLiteral("small.txt"), "small"}};
-    ScratchDir scratch_;
-    BoundLibrary unzip_{kUnzip};
 };
 
 TEST_F(ZipStructure, DamagedOnlyCentralRecordFailsInsteadOfListingNothing) {
@@ -282,29 +271,16 @@ QByteArray encryptedDirectory(bool withVersion2Record) {
     if (!withVersion2Record) {
         return out + zip::endRecord(1, 120, directoryOffset);
     }
-    const auto record = static_cast<uint64_t>(out.size());
-    zip::append32(out, 0x06064b50);
-    zip::append64(out, 44 + 28);
-    zip::append16(out, 62);
-    zip::append16(out, 62);
-    zip::append32(out, 0);
-    zip::append32(out, 0);
-    zip::append64(out, 1);
-    zip::append64(out, 1);
-    zip::append64(out, 120);
-    zip::append64(out, directoryOffset);
-    zip::append16(out, 0);  // the directory is not compressed
-    zip::append64(out, 120);
-    zip::append64(out, 100);
-    zip::append16(out, 0x6610);  // AES-256
-    zip::append16(out, 256);
-    zip::append16(out, 1);
-    zip::append16(out, 0);
-    zip::append16(out, 0);
-    zip::append32(out, 0x07064b50);
-    zip::append32(out, 0);
-    zip::append64(out, record);
-    zip::append32(out, 1);
+    QByteArray version2;
+    zip::append16(version2, 0);  // the directory is not compressed
+    zip::append64(version2, 120);
+    zip::append64(version2, 100);
+    zip::append16(version2, 0x6610);  // AES-256
+    zip::append16(version2, 256);
+    zip::append16(version2, 1);
+    zip::append32(version2, 0);  // no hash
+    out +=
+        zip::zip64EndRecords(1, 120, directoryOffset, static_cast<uint64_t>(out.size()), version2);
     return out + zip::endRecord(0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
 }
 
@@ -382,22 +358,8 @@ TEST_F(ZipStructure, HostileFilesAreRefusedWithoutWork) {
     // 64 GiB of holes whose ZIP64 end records claim a directory filling them, with as many
     // entries as it could hold; nothing may be sized from that claim.
     constexpr qint64 kSparseSize = qint64{64} << 30;
-    QByteArray ends;
     const auto endStart = static_cast<uint64_t>(kSparseSize - 56 - 20 - 22);
-    zip::append32(ends, 0x06064b50);
-    zip::append64(ends, 44);
-    zip::append16(ends, 45);
-    zip::append16(ends, 45);
-    zip::append32(ends, 0);
-    zip::append32(ends, 0);
-    zip::append64(ends, endStart / 46);
-    zip::append64(ends, endStart / 46);
-    zip::append64(ends, endStart);
-    zip::append64(ends, 0);
-    zip::append32(ends, 0x07064b50);
-    zip::append32(ends, 0);
-    zip::append64(ends, endStart);
-    zip::append32(ends, 1);
+    QByteArray ends = zip::zip64EndRecords(endStart / 46, endStart, 0, endStart);
     ends += zip::endRecord(0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
     QFile sparse(scratch_.path(QStringLiteral("sparse.zip")));
     ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(kSparseSize - ends.size()) &&

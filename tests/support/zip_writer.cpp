@@ -71,6 +71,28 @@ QByteArray endRecord(uint16_t entries, uint32_t directorySize, uint32_t director
     return out + comment;
 }
 
+QByteArray zip64EndRecords(uint64_t entries, uint64_t directorySize, uint64_t directoryOffset,
+                           uint64_t recordOffset, const QByteArray& version2) {
+    const uint16_t version = version2.isEmpty() ? 45 : 62;
+    QByteArray out;
+    append32(out, 0x06064b50);
+    append64(out, 44 + static_cast<uint64_t>(version2.size()));
+    append16(out, version);
+    append16(out, version);
+    append32(out, 0);  // this disk
+    append32(out, 0);  // the directory's
+    append64(out, entries);
+    append64(out, entries);
+    append64(out, directorySize);
+    append64(out, directoryOffset);
+    out += version2;
+    append32(out, 0x07064b50);
+    append32(out, 0);
+    append64(out, recordOffset);
+    append32(out, 1);
+    return out;
+}
+
 QByteArray extraField(uint16_t id, const QByteArray& data) {
     QByteArray field;
     append16(field, id);
@@ -197,20 +219,8 @@ HandZip writeZip(const QList<HandEntry>& entries, EndRecords ends, const QByteAr
     const auto directoryOffset = static_cast<uint64_t>(zip.directoryOffset);
     if (ends == EndRecords::Zip64) {
         zip.zip64EndOffset = out.size();
-        append32(out, 0x06064b50);
-        append64(out, 44);
-        append16(out, 45);
-        append16(out, 45);
-        append32(out, 0);
-        append32(out, 0);
-        append64(out, count);
-        append64(out, count);
-        append64(out, directorySize);
-        append64(out, directoryOffset);
-        append32(out, 0x07064b50);
-        append32(out, 0);
-        append64(out, static_cast<uint64_t>(zip.zip64EndOffset));
-        append32(out, 1);
+        out += zip64EndRecords(count, directorySize, directoryOffset,
+                               static_cast<uint64_t>(zip.zip64EndOffset));
     }
     zip.endOffset = out.size();
     const bool marked = ends == EndRecords::Zip64;

@@ -70,6 +70,11 @@ HandZip writeZip(const QList<HandEntry>& entries, EndRecords ends = EndRecords::
 // An end record without ZIP64 markers.
 QByteArray endRecord(uint16_t entries, uint32_t directorySize, uint32_t directoryOffset,
                      const QByteArray& comment = {});
+// A ZIP64 end record, to be put at recordOffset, and its locator. version2 holds the fields
+// of the record's second version (compression and encryption of the directory), which ask for
+// version 6.2 to read it.
+QByteArray zip64EndRecords(uint64_t entries, uint64_t directorySize, uint64_t directoryOffset,
+                           uint64_t recordOffset, const QByteArray& version2 = {});
 // An extra-field record.
 QByteArray extraField(uint16_t id, const QByteArray& data);
 // Raw deflate, as method 8 stores it.
