@@ -111,6 +111,7 @@ TEST_F(ZipEntries, EveryDecodedMethodFailsDataThatDisagreesWithItsHeaders) {
         uint16_t flags;
         QByteArray packed;
     } methods[] = {
+        {"stored", 0, 0, content},
         {"deflate", 8, 0, zip::rawDeflate(content)},
         {"deflate64", 9, 0, zip::entryBytes(readFile(deflate64Archive), 0)},
         {"bzip2", 12, 0, bga::bzip2Stream(content)},
