@@ -6,7 +6,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-300}"
 shift || true
-libraries=("${@:-unlha32 unzip32 cab32 tar32 unrar32 sevenzip32 bga32}")
+libraries=("${@:-unlha32 unzip32 deflate64 cab32 tar32 unrar32 sevenzip32 bga32}")
 
 "$here/scripts/build.sh" "$here/build" >/dev/null
 CC=clang CXX=clang++ "$here/scripts/build.sh" "$here/build-fuzz" -DVARNELT_FUZZ=ON \

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QTextStream>
 
+#include "tests/fuzz/zip_seeds.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/scratch.h"
 
@@ -49,5 +50,7 @@ int main(int argc, char* argv[]) {
             }
         }
     }
+    failures += writeZipSeeds(root + QStringLiteral("/unzip32"),
+                              root + QStringLiteral("/deflate64"), contents);
     return failures == 0 ? 0 : 1;
 }

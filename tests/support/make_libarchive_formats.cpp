@@ -10,6 +10,7 @@
 
 #include "tests/support/archive_makers.h"
 #include "tests/support/scratch.h"
+#include "tests/support/tool_makers.h"
 
 namespace varnelt::test {
 namespace {
@@ -22,8 +23,8 @@ QStringList entryNames(const EntryList& entries) {
     return names;
 }
 
-// Stages the entries and runs the tool with the archive's full path and the names, in order,
-// after the given switches.
+}  // namespace
+
 bool makeWithTool(const QString& program, const QStringList& switches, const QString& archive,
                   const EntryList& entries) {
     QTemporaryDir staging;
@@ -35,6 +36,8 @@ bool makeWithTool(const QString& program, const QStringList& switches, const QSt
     QFile::remove(target);
     return runTool(program, switches + QStringList{target} + entryNames(entries), staging.path());
 }
+
+namespace {
 
 bool makeTarWith(const QString& archive, const EntryList& entries, const QString& compression) {
     QStringList switches{QStringLiteral("--no-recursion"), QStringLiteral("--format=gnu")};
