@@ -15,8 +15,8 @@
 namespace varnelt::archiver::sevenzip {
 namespace {
 
-// Writers encode a header once; a header inside an encoded header inside another is hostile.
-constexpr int kMaxHeaderLayers = 4;
+// Writers encode a header once; what an encoded header decodes to must be the header itself.
+constexpr int kMaxHeaderLayers = 2;
 
 uint64_t littleEndian(const uint8_t* bytes, int size) {
     uint64_t value = 0;
@@ -69,10 +69,11 @@ std::vector<uint8_t> decodeHeaderFolder(const InputFile& file, const Folder& fol
         default:
             fail(VARNELT_ARC_ERROR_METHOD);
     }
-    budget.charge(folder.unpackSize(), 1);
     std::vector<uint8_t> bytes;
     try {
-        decodeFolder(file, folder, [&bytes](std::span<const uint8_t> block) {
+        // Charged as it arrives: the size the folder claims is checked by its decoders.
+        decodeFolder(file, folder, [&](std::span<const uint8_t> block) {
+            budget.charge(block.size(), 1);
             bytes.insert(bytes.end(), block.begin(), block.end());
         });
     } catch (const Fault& fault) {

@@ -126,9 +126,10 @@ private:
         return bit;
     }
 
+    // A range coder flushed by its encoder leaves the code at zero once its last byte is in.
     void finish() override {
         startSelector();
-        if (!main_.exhausted() || !call_.exhausted() || !jump_.exhausted() ||
+        if (code_ != 0 || !main_.exhausted() || !call_.exhausted() || !jump_.exhausted() ||
             !selector_.exhausted()) {
             fail(VARNELT_ARC_ERROR_FILE_CRC);
         }
