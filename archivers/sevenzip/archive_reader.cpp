@@ -4,6 +4,7 @@
 #include <variant>
 #include <vector>
 
+#include "byte_reader.h"
 #include "crc.h"
 #include "fault.h"
 #include "folder_decoder.h"
@@ -17,14 +18,6 @@ namespace {
 
 // Writers encode a header once; what an encoded header decodes to must be the header itself.
 constexpr int kMaxHeaderLayers = 2;
-
-uint64_t littleEndian(const uint8_t* bytes, int size) {
-    uint64_t value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        value = value << 8 | bytes[i];
-    }
-    return value;
-}
 
 void readExactly(const InputFile& file, std::span<uint8_t> buffer, uint64_t offset) {
     if (!file.readAt(buffer.data(), buffer.size(), offset)) {
@@ -93,9 +86,10 @@ Archive readArchive(const InputFile& file, uint64_t signatureOffset) {
     if (!startHeaderCrcHolds(start.data())) {
         fail(VARNELT_ARC_ERROR_HEADER_CRC);
     }
-    const uint64_t nextOffset = littleEndian(&start[12], 8);
-    const uint64_t nextSize = littleEndian(&start[20], 8);
-    const auto nextCrc = static_cast<uint32_t>(littleEndian(&start[28], 4));
+    const std::span<const uint8_t> fields(start);
+    const uint64_t nextOffset = littleEndian(fields.subspan(12, 8));
+    const uint64_t nextSize = littleEndian(fields.subspan(20, 8));
+    const auto nextCrc = static_cast<uint32_t>(littleEndian(fields.subspan(28, 4)));
     if (nextSize == 0) {
         return archive;  // an empty archive has no header at all
     }

@@ -7,6 +7,14 @@
 
 namespace varnelt::archiver::sevenzip {
 
+uint64_t littleEndian(std::span<const uint8_t> bytes) {
+    uint64_t value = 0;
+    for (auto byte = bytes.rbegin(); byte != bytes.rend(); ++byte) {
+        value = value << 8 | *byte;
+    }
+    return value;
+}
+
 uint8_t ByteReader::readByte() {
     if (atEnd()) {
         headerBroken();
@@ -15,14 +23,7 @@ uint8_t ByteReader::readByte() {
 }
 
 uint32_t ByteReader::readUInt32() {
-    const std::span<const uint8_t> bytes = take(4);
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-uint64_t ByteReader::readUInt64() {
-    const uint64_t low = readUInt32();
-    return low | static_cast<uint64_t>(readUInt32()) << 32;
+    return static_cast<uint32_t>(littleEndian(take(4)));
 }
 
 uint64_t ByteReader::readNumber() {

@@ -8,6 +8,9 @@
 
 namespace varnelt::archiver::sevenzip {
 
+// The little-endian number in bytes (at most 8 of them), as 7z stores fixed-size fields.
+uint64_t littleEndian(std::span<const uint8_t> bytes);
+
 class ByteReader {
 public:
     explicit ByteReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
@@ -17,7 +20,6 @@ public:
 
     uint8_t readByte();
     uint32_t readUInt32();
-    uint64_t readUInt64();
     // The variable-length number of 7z headers: the leading one bits of the first byte say
     // how many bytes follow.
     uint64_t readNumber();

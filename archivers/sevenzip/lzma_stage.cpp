@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "byte_reader.h"
 #include "decoder_stage.h"
 #include "decoders.h"
 #include "fault.h"
@@ -13,11 +14,6 @@ namespace {
 
 // A dictionary, or a whole decoder, asking for more is refused rather than allocated.
 constexpr uint64_t kMemoryLimit = uint64_t{2} << 30;
-
-uint32_t le32(std::span<const uint8_t> bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 lzma_vli branchFilterId(uint64_t method) {
     switch (method) {
@@ -64,7 +60,7 @@ lzma_filter describeFilter(const Coder& coder, FilterOptions& options) {
     if (properties.size() != 4) {
         headerBroken();
     }
-    options.bcj.start_offset = le32(properties);
+    options.bcj.start_offset = static_cast<uint32_t>(littleEndian(properties));
     return {id, &options.bcj};
 }
 
@@ -89,7 +85,7 @@ lzma_filter describeLzma(const LzmaChain& chain, lzma_options_lzma& options) {
     options.lc = properties[0] % 9;
     options.lp = properties[0] / 9 % 5;
     options.pb = properties[0] / 45;
-    options.dict_size = le32(std::span(properties).subspan(1));
+    options.dict_size = static_cast<uint32_t>(littleEndian(std::span(properties).subspan(1)));
     // 7z streams normally stop at their size, but an end marker right there is allowed.
     options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
     lzma_set_ext_size(options, chain.lzmaSize);

@@ -32,7 +32,6 @@ enum PropertyId : uint64_t {
     kATime = 0x13,
     kMTime = 0x14,
     kWinAttributes = 0x15,
-    kComment = 0x16,
     kEncodedHeader = 0x17,
     kStartPos = 0x18,
     kDummy = 0x19,

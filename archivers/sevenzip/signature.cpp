@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "byte_reader.h"
 #include "crc.h"
 #include "fault.h"
 
@@ -39,11 +40,8 @@ bool startsWithSignature(std::span<const uint8_t> bytes) {
 }  // namespace
 
 bool startHeaderCrcHolds(const uint8_t* signatureHeader) {
-    const uint32_t stored = static_cast<uint32_t>(signatureHeader[8]) |
-                            static_cast<uint32_t>(signatureHeader[9]) << 8 |
-                            static_cast<uint32_t>(signatureHeader[10]) << 16 |
-                            static_cast<uint32_t>(signatureHeader[11]) << 24;
-    return updateCrc(0, std::span(signatureHeader + 12, 20)) == stored;
+    return updateCrc(0, std::span(signatureHeader + 12, 20)) ==
+           littleEndian(std::span(signatureHeader + 8, 4));
 }
 
 std::optional<uint64_t> findSignature(const InputFile& file) {
