@@ -1,6 +1,7 @@
-// lib7-zip32: 7z, and ZIP as well, as the library it stands for reads both. This is the one
-// place that decides which reader a file goes to.
+// lib7-zip32: 7z, and ZIP as well, as the library it stands for reads both.
 #include <archive.h>
+
+#include <optional>
 
 #include "libarchive_backend.h"
 #include "sevenzip/fault.h"
@@ -30,36 +31,35 @@ const Backend& libarchiveZip() {
 class SevenZipOrZip final : public Backend {
 public:
     int32_t test(const InputFile& file) const override {
-        return dispatch(
+        return ask(
             file, [&](uint64_t at) { return sevenZip_.test(file, at); },
-            [&] { return libarchiveZip().test(file); }, [](int32_t code) { return code; });
+            [&] { return libarchiveZip().test(file); }, int32_t{VARNELT_ARC_ERROR_CANNOT_READ});
     }
     int32_t countEntries(const InputFile& file) const override {
-        return dispatch(
+        return ask(
             file, [&](uint64_t at) { return sevenZip_.countEntries(file, at); },
-            [&] { return libarchiveZip().countEntries(file); }, [](int32_t) { return -1; });
+            [&] { return libarchiveZip().countEntries(file); }, int32_t{-1});
     }
     std::unique_ptr<ArchiveSession> open(const InputFile& file) const override {
-        return dispatch(
+        return ask(
             file, [&](uint64_t at) { return sevenZip_.open(file, at); },
-            [&] { return libarchiveZip().open(file); },
-            [](int32_t) { return std::unique_ptr<ArchiveSession>(); });
+            [&] { return libarchiveZip().open(file); }, std::unique_ptr<ArchiveSession>());
     }
 
 private:
-    // A file with a 7z signature goes to the 7z reader, any other to the ZIP reader, which
-    // answers for files that are neither.
-    template <typename SevenZip, typename Zip, typename Failed>
-    static auto dispatch(const InputFile& file, SevenZip sevenZip, Zip zip, Failed failed)
-        -> decltype(zip()) {
+    // The one place that decides which reader a file goes to: the 7z reader when the file
+    // holds a 7z signature (at its start or behind a stub), the ZIP reader for any other file;
+    // that one also answers for files that are neither.
+    template <typename Answer, typename AskSevenZip, typename AskZip>
+    static Answer ask(const InputFile& file, AskSevenZip askSevenZip, AskZip askZip,
+                      Answer unreadable) {
+        std::optional<uint64_t> signature;
         try {
-            if (const auto at = sevenzip::findSignature(file)) {
-                return sevenZip(*at);
-            }
-        } catch (const sevenzip::Fault& fault) {
-            return failed(fault.code);
+            signature = sevenzip::findSignature(file);
+        } catch (const sevenzip::Fault&) {
+            return unreadable;
         }
-        return zip();
+        return signature ? askSevenZip(*signature) : askZip();
     }
 
     sevenzip::Reader sevenZip_{libarchiveSevenZip()};
