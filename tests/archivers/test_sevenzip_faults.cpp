@@ -34,8 +34,8 @@ protected:
         return path;
     }
 
-    // The parts of a 7zz-made archive of one file, its header left plain.
-    sz::Parts madeBy7zz(const QStringList& switches) {
+    // A 7zz-made archive of one file, its header left plain, split in two.
+    sz::Split madeBy7zz(const QStringList& switches) {
         const QString staging = stageEntries(scratch_.path(QStringLiteral("in")),
                                              {{QStringLiteral("data.bin"), content_}});
         const QString archive = scratch_.path(QStringLiteral("made.7z"));
@@ -44,7 +44,7 @@ protected:
                               QStringLiteral("-mhc=off")};
         arguments << switches << archive << QStringLiteral("data.bin");
         EXPECT_TRUE(runTool(QStringLiteral("7zz"), arguments, staging));
-        return sz::sevenZipParts(readFile(archive));
+        return sz::splitArchive(readFile(archive));
     }
 
     // An archive of content_ under a header written here: one folder of one coder over the
@@ -68,8 +68,8 @@ protected:
 };
 
 TEST_F(SevenZipFaults, StartHeaderCrcIsChecked) {
-    const sz::Parts parts = madeBy7zz({});
-    const QByteArray intact = sz::archive(parts.packed, parts.header);
+    const sz::Split made = madeBy7zz({});
+    const QByteArray intact = sz::archive(made.packed, made.header);
     ASSERT_EQ(sevenZip_.test(write(QStringLiteral("intact.7z"), intact)), VARNELT_ARC_OK);
     // The stored CRC itself, and a field it covers (the header's CRC) left unaccounted for.
     for (const int offset : {9, 28}) {
@@ -82,18 +82,18 @@ TEST_F(SevenZipFaults, StartHeaderCrcIsChecked) {
 }
 
 TEST_F(SevenZipFaults, HeaderCrcIsChecked) {
-    const sz::Parts parts = madeBy7zz({});
-    QByteArray header = parts.header;
+    const sz::Split made = madeBy7zz({});
+    QByteArray header = made.header;
     header[header.size() - 8] = static_cast<char>(header[header.size() - 8] ^ 0x20);
-    QByteArray damaged = sz::archive(parts.packed, parts.header);
-    damaged.replace(32 + parts.packed.size(), header.size(), header);
+    QByteArray damaged = sz::archive(made.packed, made.header);
+    damaged.replace(32 + made.packed.size(), header.size(), header);
     expectRefused(write(QStringLiteral("header.7z"), damaged), VARNELT_ARC_ERROR_HEADER_CRC);
 }
 
 // The fuzzer met a start header asking for a terabyte in a 123-byte file.
 TEST_F(SevenZipFaults, HeaderBeyondTheFileIsRefusedUpFront) {
-    const sz::Parts parts = madeBy7zz({});
-    QByteArray bytes = sz::archive(parts.packed, parts.header);
+    const sz::Split made = madeBy7zz({});
+    QByteArray bytes = sz::archive(made.packed, made.header);
     bytes.replace(20, 8, sz::le32(0) + sz::le32(1u << 8));  // 2^40
     sz::fixStartHeaderCrc(bytes);
     expectRefused(write(QStringLiteral("huge.7z"), bytes), VARNELT_ARC_ERROR_EOF);
@@ -102,8 +102,8 @@ TEST_F(SevenZipFaults, HeaderBeyondTheFileIsRefusedUpFront) {
 // A header encoded with the Copy method: the encoded header names a folder whose output is the
 // plain header, stored after the file's own packed data.
 TEST_F(SevenZipFaults, CopyEncodedHeaderMustGiveWhatItTakes) {
-    const sz::Parts parts = madeBy7zz({});
-    const auto headerSize = static_cast<uint64_t>(parts.header.size());
+    const sz::Split made = madeBy7zz({});
+    const auto headerSize = static_cast<uint64_t>(made.header.size());
     const struct {
         uint64_t claimed;
         int32_t answer;
@@ -113,10 +113,10 @@ TEST_F(SevenZipFaults, CopyEncodedHeaderMustGiveWhatItTakes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.claimed);
         const QByteArray encoded =
-            "\x17" + sz::singleFolderStreams(sz::coder(kCopy), parts.packed.size(), headerSize,
-                                             c.claimed, sz::crc32Of(parts.header));
+            "\x17" + sz::singleFolderStreams(sz::coder(kCopy), made.packed.size(), headerSize,
+                                             c.claimed, sz::crc32Of(made.header));
         const QString path =
-            write(QStringLiteral("copy.7z"), sz::archive(parts.packed + parts.header, encoded));
+            write(QStringLiteral("copy.7z"), sz::archive(made.packed + made.header, encoded));
         EXPECT_EQ(sevenZip_.test(path), c.answer);
         EXPECT_EQ(sevenZip_.count(path), c.answer == VARNELT_ARC_OK ? 1 : -1);
     }
@@ -125,18 +125,18 @@ TEST_F(SevenZipFaults, CopyEncodedHeaderMustGiveWhatItTakes) {
 // A header encoded inside an encoded header: no writer does this, and it is refused rather
 // than followed, however deep.
 TEST_F(SevenZipFaults, NestedEncodedHeaderIsRefused) {
-    const sz::Parts parts = madeBy7zz({});
-    const auto packedSize = static_cast<uint64_t>(parts.packed.size());
-    const auto headerSize = static_cast<uint64_t>(parts.header.size());
+    const sz::Split made = madeBy7zz({});
+    const auto packedSize = static_cast<uint64_t>(made.packed.size());
+    const auto headerSize = static_cast<uint64_t>(made.header.size());
     const QByteArray inner =
         "\x17" + sz::singleFolderStreams(sz::coder(kCopy), packedSize, headerSize, headerSize,
-                                         sz::crc32Of(parts.header));
+                                         sz::crc32Of(made.header));
     const auto innerSize = static_cast<uint64_t>(inner.size());
     const QByteArray outer =
         "\x17" + sz::singleFolderStreams(sz::coder(kCopy), packedSize + headerSize, innerSize,
                                          innerSize, sz::crc32Of(inner));
     expectRefused(
-        write(QStringLiteral("nested.7z"), sz::archive(parts.packed + parts.header + inner, outer)),
+        write(QStringLiteral("nested.7z"), sz::archive(made.packed + made.header + inner, outer)),
         VARNELT_ARC_ERROR_HEADER_BROKEN);
 }
 

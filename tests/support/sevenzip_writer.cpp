@@ -89,7 +89,7 @@ QByteArray archive(const QByteArray& packed, const QByteArray& header) {
     return out + packed + header;
 }
 
-Parts sevenZipParts(const QByteArray& archive) {
+Split splitArchive(const QByteArray& archive) {
     const auto nextOffset = static_cast<int>(getLe(archive, 12, 8));
     const auto nextSize = static_cast<int>(getLe(archive, 20, 8));
     return {archive.mid(kStartHeaderSize, nextOffset),
@@ -97,7 +97,7 @@ Parts sevenZipParts(const QByteArray& archive) {
 }
 
 QList<PackedRange> packedRanges(const QByteArray& archive) {
-    const QByteArray header = sevenZipParts(archive).header;
+    const QByteArray header = splitArchive(archive).header;
     // Header, MainStreamsInfo, PackInfo: the pack position, the count, then kSize and sizes.
     if (!header.startsWith(QByteArray("\x01\x04\x06", 3))) {
         return {};

@@ -1,6 +1,6 @@
 // Hand-built 7z archives, for the faults no tool writes: a header whose fields say what a test
 // needs, with every CRC around it recomputed so that only the intended fault remains. Packed
-// data usually comes from an archive 7zz made (see sevenZipParts).
+// data usually comes from an archive 7zz made (see splitArchive).
 #pragma once
 
 #include <QByteArray>
@@ -23,13 +23,13 @@ QByteArray archive(const QByteArray& packed, const QByteArray& header);
 // Recomputes the start-header CRC after a test edited the 20 bytes it covers.
 void fixStartHeaderCrc(QByteArray& archive);
 
-// The two parts of an archive: what lies between the signature header and the header, and
+// An archive split in two: what lies between the signature header and the header, and
 // the header itself.
-struct Parts {
+struct Split {
     QByteArray packed;
     QByteArray header;
 };
-Parts sevenZipParts(const QByteArray& archive);
+Split splitArchive(const QByteArray& archive);
 
 // Where each packed stream of a 7zz-made archive with a plain header (-mhc=off) lies in the
 // file, in pack order: its offset and size.
