@@ -1,52 +1,74 @@
 // lib7-zip32: 7z, and ZIP as well, as the library it stands for reads both.
 #include <archive.h>
-#include <unistd.h>
 
-#include <cstring>
+#include <optional>
 
 #include "libarchive_backend.h"
+#include "sevenzip/fault.h"
+#include "sevenzip/reader.h"
+#include "sevenzip/signature.h"
 
 namespace varnelt::archiver {
 
 namespace {
 
-uint64_t readLittleEndian64(const unsigned char* bytes) {
-    uint64_t value = 0;
-    for (int i = 7; i >= 0; --i) {
-        value = value << 8 | bytes[i];
-    }
-    return value;
+// Archives with a coder the own reader lacks (PPMd, say) are read by libarchive's 7z reader.
+const Backend& libarchiveSevenZip() {
+    static const LibarchiveBackend backend({
+        .enableReaders = [](archive* reader) { archive_read_support_format_7zip(reader); },
+    });
+    return backend;
 }
 
-// A 7z start header names where the archive's header lies and how long it is. libarchive
-// allocates that length before it reads: a header that cannot lie inside the file (a
-// truncated archive, or a hostile one asking for gigabytes) is refused here.
-int32_t screenStartHeader(int fd, int64_t fileSize) {
-    constexpr unsigned char kSignature[] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
-    constexpr int64_t kStartHeaderSize = 32;
-    unsigned char start[kStartHeaderSize];
-    if (pread(fd, start, sizeof start, 0) != kStartHeaderSize ||
-        std::memcmp(start, kSignature, sizeof kSignature) != 0) {
-        return VARNELT_ARC_OK;  // not a plain 7z: the readers decide
-    }
-    const uint64_t offset = readLittleEndian64(start + 12);
-    const uint64_t size = readLittleEndian64(start + 20);
-    const auto room = static_cast<uint64_t>(fileSize - kStartHeaderSize);
-    return offset <= room && size <= room - offset ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_EOF;
+const Backend& libarchiveZip() {
+    static const LibarchiveBackend backend({
+        .enableReaders = [](archive* reader) { archive_read_support_format_zip_seekable(reader); },
+        .backslashSeparators = true,
+    });
+    return backend;
 }
+
+class SevenZipOrZip final : public Backend {
+public:
+    int32_t test(const InputFile& file) const override {
+        return ask(
+            file, [&](uint64_t at) { return sevenZip_.test(file, at); },
+            [&] { return libarchiveZip().test(file); }, int32_t{VARNELT_ARC_ERROR_CANNOT_READ});
+    }
+    int32_t countEntries(const InputFile& file) const override {
+        return ask(
+            file, [&](uint64_t at) { return sevenZip_.countEntries(file, at); },
+            [&] { return libarchiveZip().countEntries(file); }, int32_t{-1});
+    }
+    std::unique_ptr<ArchiveSession> open(const InputFile& file) const override {
+        return ask(
+            file, [&](uint64_t at) { return sevenZip_.open(file, at); },
+            [&] { return libarchiveZip().open(file); }, std::unique_ptr<ArchiveSession>());
+    }
+
+private:
+    // The one place that decides which reader a file goes to: the 7z reader when the file
+    // holds a 7z signature (at its start or behind a stub), the ZIP reader for any other file;
+    // that one also answers for files that are neither.
+    template <typename Answer, typename AskSevenZip, typename AskZip>
+    static Answer ask(const InputFile& file, AskSevenZip askSevenZip, AskZip askZip,
+                      Answer unreadable) {
+        std::optional<uint64_t> signature;
+        try {
+            signature = sevenzip::findSignature(file);
+        } catch (const sevenzip::Fault&) {
+            return unreadable;
+        }
+        return signature ? askSevenZip(*signature) : askZip();
+    }
+
+    sevenzip::Reader sevenZip_{libarchiveSevenZip()};
+};
 
 }  // namespace
 
 const Backend& formatBackend() {
-    static const LibarchiveBackend backend({
-        .enableReaders =
-            [](archive* reader) {
-                archive_read_support_format_7zip(reader);
-                archive_read_support_format_zip_seekable(reader);
-            },
-        .screen = &screenStartHeader,
-        .backslashSeparators = true,
-    });
+    static const SevenZipOrZip backend;
     return backend;
 }
 

@@ -1,0 +1,24 @@
+// How the 7z reader stops at the first fault it meets: the answer code travels up as an
+// exception from however deep in a header or a decoder chain it was found.
+#pragma once
+
+#include <cstdint>
+
+#include "../../checkers/archiver_api.h"
+
+namespace varnelt::archiver::sevenzip {
+
+struct Fault {
+    int32_t code;
+};
+
+[[noreturn]] inline void fail(int32_t code) {
+    throw Fault{code};
+}
+
+// Most header faults are structural; one name keeps the call sites short.
+[[noreturn]] inline void headerBroken() {
+    fail(VARNELT_ARC_ERROR_HEADER_BROKEN);
+}
+
+}  // namespace varnelt::archiver::sevenzip

@@ -1,0 +1,17 @@
+// The file list of a 7z header, checked property by property but summarised, not stored:
+// the count, how many files have data, and the first file's name.
+#pragma once
+
+#include "byte_reader.h"
+#include "model.h"
+
+namespace varnelt::archiver::sevenzip {
+
+// Reads from just after the kFilesInfo identifier through the list's terminating 0.
+FilesSummary parseFilesInfo(ByteReader& reader);
+
+// A stored UTF-16LE name as UTF-8; an unpaired surrogate becomes U+FFFD. "\" is an ordinary
+// character in 7z names: writers store "/" between folders.
+std::string utf16leToUtf8(std::span<const uint8_t> name);
+
+}  // namespace varnelt::archiver::sevenzip

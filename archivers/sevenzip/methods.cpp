@@ -1,0 +1,75 @@
+#include "methods.h"
+
+#include <lzma.h>
+
+namespace varnelt::archiver::sevenzip {
+namespace {
+
+// liblzma takes at most four literal-context and literal-position bits together; 7-Zip
+// writes LZMA with up to twelve on request.
+bool lzmaPropertiesFit(const Coder& coder) {
+    if (coder.properties.empty()) {
+        return true;  // missing properties are a broken header, found when decoding
+    }
+    const unsigned packed = coder.properties[0];
+    return packed >= 9 * 5 * 5 || packed % 9 + packed / 9 % 5 <= 4;
+}
+
+}  // namespace
+
+CoderKind coderKind(const Coder& coder) {
+    switch (coder.method) {
+        case kCopy:
+            return CoderKind::Copy;
+        case kLzma:
+            return lzmaPropertiesFit(coder) ? CoderKind::Lzma : CoderKind::Undecodable;
+        case kLzma2:
+            return CoderKind::Lzma;
+        case kDelta:
+        case kX86:
+        case kPowerPc:
+        case kIa64:
+        case kArm:
+        case kArmThumb:
+        case kSparc:
+            return CoderKind::Filter;
+        case kArm64:
+#ifdef LZMA_FILTER_ARM64
+            return CoderKind::Filter;
+#else
+            return CoderKind::Other;
+#endif
+        case kDeflate:
+            return CoderKind::Deflate;
+        case kBzip2:
+            return CoderKind::Bzip2;
+        case kBcj2:
+            return CoderKind::Bcj2;
+        default:
+            // 06 F1 is the family of 7z's ciphers.
+            return coder.method >> 16 == 0x06F1 ? CoderKind::Encryption : CoderKind::Other;
+    }
+}
+
+FolderSupport folderSupport(const Folder& folder) {
+    FolderSupport support = FolderSupport::Decodable;
+    for (const Coder& coder : folder.coders) {
+        switch (coderKind(coder)) {
+            case CoderKind::Encryption:
+                return FolderSupport::Encrypted;
+            case CoderKind::Undecodable:
+                support = FolderSupport::Undecodable;
+                break;
+            case CoderKind::Other:
+                if (support == FolderSupport::Decodable) {
+                    support = FolderSupport::Other;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return support;
+}
+
+}  // namespace varnelt::archiver::sevenzip
