@@ -7,6 +7,7 @@
 #include "sevenzip/fault.h"
 #include "sevenzip/reader.h"
 #include "sevenzip/signature.h"
+#include "zip_backend.h"
 
 namespace varnelt::archiver {
 
@@ -20,30 +21,22 @@ const Backend& libarchiveSevenZip() {
     return backend;
 }
 
-const Backend& libarchiveZip() {
-    static const LibarchiveBackend backend({
-        .enableReaders = [](archive* reader) { archive_read_support_format_zip_seekable(reader); },
-        .backslashSeparators = true,
-    });
-    return backend;
-}
-
 class SevenZipOrZip final : public Backend {
 public:
     int32_t test(const InputFile& file) const override {
         return ask(
             file, [&](uint64_t at) { return sevenZip_.test(file, at); },
-            [&] { return libarchiveZip().test(file); }, int32_t{VARNELT_ARC_ERROR_CANNOT_READ});
+            [&] { return zipBackend().test(file); }, int32_t{VARNELT_ARC_ERROR_CANNOT_READ});
     }
     int32_t countEntries(const InputFile& file) const override {
         return ask(
             file, [&](uint64_t at) { return sevenZip_.countEntries(file, at); },
-            [&] { return libarchiveZip().countEntries(file); }, int32_t{-1});
+            [&] { return zipBackend().countEntries(file); }, int32_t{-1});
     }
     std::unique_ptr<ArchiveSession> open(const InputFile& file) const override {
         return ask(
             file, [&](uint64_t at) { return sevenZip_.open(file, at); },
-            [&] { return libarchiveZip().open(file); }, std::unique_ptr<ArchiveSession>());
+            [&] { return zipBackend().open(file); }, std::unique_ptr<ArchiveSession>());
     }
 
 private:

@@ -55,6 +55,37 @@ TEST_F(ZipLibrary, EveryPackagedMethodPassesIntactAndFailsDamaged) {
     }
 }
 
+// lib7-zip32 reads ZIP files too, and must judge them exactly as libunzip32 does: the same
+// reader, not a second opinion.
+TEST_F(ZipLibrary, SevenZipLibraryJudgesZipFilesAsTheZipLibraryDoes) {
+    const BoundLibrary sevenZip(kSevenZip);
+    ASSERT_TRUE(sevenZip.loaded());
+    const QString deflate64 = scratch_.path(QStringLiteral("d64.zip"));
+    ASSERT_TRUE(
+        makeSevenZipZip(deflate64, {largeAndSmall_.first()}, {QStringLiteral("-mm=Deflate64")}));
+    const QString empty = scratch_.path(QStringLiteral("empty.zip"));
+    writeFile(empty, QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
+    const QString damaged = zipWith(QStringLiteral("damaged"), {}, largeAndSmall_);
+    flipByte(damaged, firstDataOffset(QStringLiteral("large.txt")) + 2000);
+    const QString encrypted = zipWith(QStringLiteral("encrypted"),
+                                      {QStringLiteral("-P"), QStringLiteral("x")}, largeAndSmall_);
+    const struct {
+        QString archive;
+        int32_t answer;
+        int32_t count;
+    } cases[] = {{deflate64, VARNELT_ARC_OK, 1},
+                 {empty, VARNELT_ARC_OK, 0},
+                 {damaged, VARNELT_ARC_ERROR_FILE_CRC, 2},
+                 {encrypted, VARNELT_ARC_ERROR_PASSWORD, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.archive.toStdString());
+        EXPECT_EQ(unzip_.test(c.archive), c.answer);
+        EXPECT_EQ(sevenZip.test(c.archive), c.answer);
+        EXPECT_EQ(sevenZip.count(c.archive), c.count);
+        EXPECT_EQ(sevenZip.firstName(c.archive), unzip_.firstName(c.archive));
+    }
+}
+
 TEST_F(ZipLibrary, StoredDataDamageIsReportedAsCrcError) {
     const QString archive = zipWith(QStringLiteral("crc"), {QStringLiteral("-0")}, largeAndSmall_);
     flipByte(archive, firstDataOffset(QStringLiteral("large.txt")) + 100);
