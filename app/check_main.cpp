@@ -1,8 +1,8 @@
 // varnelt-check: the headless checker.
 #include <QCoreApplication>
 
-#include "app/check_command.h"
-#include "app/paths.h"
+#include "cli/check_command.h"
+#include "base/paths.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);

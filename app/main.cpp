@@ -2,8 +2,8 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/app_paths.h"
-#include "app/paths.h"
+#include "base/app_paths.h"
+#include "base/paths.h"
 #include "checkers/archiver_set.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"

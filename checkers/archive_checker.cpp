@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "app/paths.h"
-#include "app/regular_file.h"
+#include "base/paths.h"
+#include "base/regular_file.h"
 
 namespace varnelt {
 

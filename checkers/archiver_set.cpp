@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 namespace varnelt {
 

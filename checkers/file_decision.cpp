@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "app/error_catalogue.h"
-#include "app/regular_file.h"
+#include "base/error_catalogue.h"
+#include "base/regular_file.h"
 
 namespace varnelt {
 

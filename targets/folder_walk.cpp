@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <memory>
 
-#include "app/name_decoding.h"
-#include "app/paths.h"
+#include "base/name_decoding.h"
+#include "base/paths.h"
 
 namespace varnelt {
 

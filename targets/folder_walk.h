@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "targets/target_row.h"
 
 namespace varnelt {

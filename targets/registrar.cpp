@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "app/error_catalogue.h"
-#include "app/name_decoding.h"
+#include "base/error_catalogue.h"
+#include "base/name_decoding.h"
 #include "targets/folder_walk.h"
 
 namespace varnelt {

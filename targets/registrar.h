@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "targets/extension_filter.h"
 #include "targets/target_row.h"
 

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "ui/dialogs.h"
 #include "ui/twips.h"
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/elapsed.h"
-#include "app/runtime_error.h"
+#include "engine/elapsed.h"
+#include "base/runtime_error.h"
 #include "checkers/archive_format.h"
 #include "checkers/check_rules.h"
 #include "targets/form_state.h"

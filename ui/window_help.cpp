@@ -1,7 +1,7 @@
 // The Help menu: the help page and the About box.
 #include <QUrl>
 
-#include "app/app_paths.h"
+#include "base/app_paths.h"
 #include "ui/about_dialog.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"

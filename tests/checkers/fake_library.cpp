@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt::test {

@@ -3,7 +3,7 @@
 
 #include <QDir>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "checkers/archiver_set.h"
 #include "checkers/file_decision.h"
 #include "tests/support/archive_makers.h"

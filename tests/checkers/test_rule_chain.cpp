@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "app/error_catalogue.h"
+#include "base/error_catalogue.h"
 #include "checkers/file_decision.h"
 #include "tests/checkers/fake_library.h"
 #include "tests/support/scratch.h"

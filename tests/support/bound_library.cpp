@@ -1,6 +1,6 @@
 #include "tests/support/bound_library.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 namespace varnelt::test {
 

@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QTableView>
 
-#include "app/log_format.h"
+#include "engine/log_format.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/data_home.h"
 #include "tests/support/raw_process.h"
