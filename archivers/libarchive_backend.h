@@ -15,28 +15,6 @@ struct archive_entry;
 
 namespace varnelt::archiver {
 
-// An open file descriptor, closed when it goes out of scope.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor();
-
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_ = -1;
-};
-
 // The bytes a libarchive reader decodes. The plain source hands the reader the file itself;
 // a library may put a decoder of its own in between (see tar.cpp).
 class InputSource {
@@ -52,8 +30,8 @@ public:
     virtual int32_t failure() const { return VARNELT_ARC_OK; }
 };
 
-// The file itself, seekable, as libarchive reads it with archive_read_open_fd.
-std::unique_ptr<InputSource> plainFileSource(FileDescriptor file);
+// The file itself, seekable, read through the opened file. The file must outlive the source.
+std::unique_ptr<InputSource> plainFileSource(const InputFile& file);
 
 // A check that libarchive leaves out for some format, made over each entry's data as the
 // test reads it.
@@ -72,13 +50,14 @@ struct LibarchiveFormat {
     // Enables the libarchive formats and filters that this library accepts, and no other.
     void (*enableReaders)(archive* reader);
     // The input for the reader; nullptr means plainFileSource. May answer nullptr itself when
-    // the file cannot be read.
-    std::unique_ptr<InputSource> (*openSource)(FileDescriptor file) = nullptr;
+    // it cannot be set up.
+    std::unique_ptr<InputSource> (*openSource)(const InputFile& file) = nullptr;
     // An extra check of the entries' data during the test; nullptr when libarchive's own
     // checks suffice.
-    std::unique_ptr<DataCheck> (*makeDataCheck)(const std::string& path) = nullptr;
+    std::unique_ptr<DataCheck> (*makeDataCheck)(const InputFile& file) = nullptr;
     // Looks at the file before libarchive does, for faults libarchive would only meet after
-    // acting on them (a header size that asks for gigabytes, say): OK or an error code.
+    // acting on them (a header size that asks for gigabytes, say): OK or an error code. Gets
+    // the opened file's descriptor, for positioned reads only.
     int32_t (*screen)(int fd, int64_t fileSize) = nullptr;
     // Names written by tools that use "\" between folders (see storedNameToUtf8).
     bool backslashSeparators = false;

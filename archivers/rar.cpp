@@ -2,8 +2,6 @@
 // "/" itself and finds an archive behind a self-extractor's stub.
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -42,8 +40,7 @@ uint16_t le16(const uint8_t* p) {
 // beside the reader and compares the CRC-32 of each stored entry's data itself.
 class StoredCrcCheck final : public DataCheck {
 public:
-    explicit StoredCrcCheck(const std::string& path)
-        : file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    explicit StoredCrcCheck(const InputFile& file) : file_(file) {
         if (const auto marker = findMarker()) {
             position_ = *marker;
             inStep_ = true;
@@ -88,13 +85,12 @@ private:
 
     std::optional<uint64_t> findMarker() const {
         char start[kMarkerSize] = {};
-        if (::pread(file_.get(), start, kMarkerSize, 0) == static_cast<ssize_t>(kMarkerSize) &&
-            std::memcmp(start, kMarker, kMarkerSize) == 0) {
+        if (file_.readAt(start, kMarkerSize, 0) && std::memcmp(start, kMarker, kMarkerSize) == 0) {
             return 0;
         }
         std::vector<char> head(kStubSearchLimit);
-        const ssize_t got = ::pread(file_.get(), head.data(), head.size(), 0);
-        if (got < static_cast<ssize_t>(kMarkerSize)) {
+        const ptrdiff_t got = file_.readSomeAt(head.data(), head.size(), 0);
+        if (got < static_cast<ptrdiff_t>(kMarkerSize)) {
             return std::nullopt;
         }
         const auto end = head.begin() + got;
@@ -106,7 +102,7 @@ private:
     std::optional<FileHeader> nextFileHeader() {
         for (;;) {
             uint8_t h[40] = {};
-            const ssize_t got = ::pread(file_.get(), h, sizeof h, static_cast<off_t>(position_));
+            const ptrdiff_t got = file_.readSomeAt(h, sizeof h, position_);
             if (got < 7) {
                 return std::nullopt;
             }
@@ -137,7 +133,7 @@ private:
         }
     }
 
-    FileDescriptor file_;
+    const InputFile& file_;
     uint64_t position_ = 0;
     bool inStep_ = false;
     std::optional<uint32_t> expected_;
@@ -153,8 +149,8 @@ const Backend& formatBackend() {
                 archive_read_support_format_rar(reader);
                 archive_read_support_format_rar5(reader);
             },
-        .makeDataCheck = [](const std::string& path) -> std::unique_ptr<DataCheck> {
-            return std::make_unique<StoredCrcCheck>(path);
+        .makeDataCheck = [](const InputFile& file) -> std::unique_ptr<DataCheck> {
+            return std::make_unique<StoredCrcCheck>(file);
         },
     });
     return backend;

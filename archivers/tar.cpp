@@ -8,12 +8,11 @@
 #include <archive.h>
 #include <bzlib.h>
 #include <lzma.h>
-#include <unistd.h>
+#include <sys/types.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
-#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -172,11 +171,11 @@ private:
 // Zero bytes after the last member are padding; anything else there is garbage.
 class DecodingSource final : public InputSource {
 public:
-    DecodingSource(FileDescriptor file, std::unique_ptr<Codec> codec)
-        : file_(std::move(file)),
+    DecodingSource(const InputFile& file, std::unique_ptr<Codec> codec)
+        : file_(file),
           codec_(std::move(codec)),
-          input_(new uint8_t[kInputSize]),
-          output_(new uint8_t[kOutputSize]) {}
+          input_(std::make_unique<uint8_t[]>(kInputSize)),
+          output_(std::make_unique<uint8_t[]>(kOutputSize)) {}
 
     int attach(archive* reader) override {
         return archive_read_open(reader, this, nullptr, &DecodingSource::readCallback, nullptr);
@@ -216,13 +215,11 @@ private:
     }
 
     bool refill() {
-        ssize_t got = 0;
-        do {
-            got = ::read(file_.get(), input_.get(), kInputSize);
-        } while (got < 0 && errno == EINTR);
+        const ptrdiff_t got = file_.readSomeAt(input_.get(), kInputSize, filePos_);
         if (got < 0) {
             return false;
         }
+        filePos_ += static_cast<uint64_t>(got);
         inPos_ = 0;
         inEnd_ = static_cast<size_t>(got);
         inputEnded_ = got == 0;
@@ -276,10 +273,11 @@ private:
         return failure_ == VARNELT_ARC_OK ? 0 : -1;
     }
 
-    FileDescriptor file_;
+    const InputFile& file_;
     std::unique_ptr<Codec> codec_;
     std::unique_ptr<uint8_t[]> input_;
     std::unique_ptr<uint8_t[]> output_;
+    uint64_t filePos_ = 0;
     size_t inPos_ = 0;
     size_t inEnd_ = 0;
     bool inputEnded_ = false;
@@ -288,18 +286,18 @@ private:
 };
 
 template <typename C>
-std::unique_ptr<InputSource> decodingSource(FileDescriptor file) {
+std::unique_ptr<InputSource> decodingSource(const InputFile& file) {
     auto codec = std::make_unique<C>();
     if (!codec->ready()) {
         return nullptr;
     }
-    return std::make_unique<DecodingSource>(std::move(file), std::move(codec));
+    return std::make_unique<DecodingSource>(file, std::move(codec));
 }
 
 struct Signature {
     std::array<uint8_t, 6> bytes;
     size_t length;
-    std::unique_ptr<InputSource> (*open)(FileDescriptor file);
+    std::unique_ptr<InputSource> (*open)(const InputFile& file);
 };
 
 constexpr Signature kCompressed[] = {
@@ -308,16 +306,16 @@ constexpr Signature kCompressed[] = {
     {{0xFD, '7', 'z', 'X', 'Z', 0x00}, 6, &decodingSource<XzCodec>},
 };
 
-std::unique_ptr<InputSource> openTarSource(FileDescriptor file) {
+std::unique_ptr<InputSource> openTarSource(const InputFile& file) {
     std::array<uint8_t, 6> head{};
-    const ssize_t got = ::pread(file.get(), head.data(), head.size(), 0);
+    const ptrdiff_t got = file.readSomeAt(head.data(), head.size(), 0);
     for (const Signature& signature : kCompressed) {
-        if (got >= static_cast<ssize_t>(signature.length) &&
+        if (got >= static_cast<ptrdiff_t>(signature.length) &&
             std::memcmp(head.data(), signature.bytes.data(), signature.length) == 0) {
-            return signature.open(std::move(file));
+            return signature.open(file);
         }
     }
-    return plainFileSource(std::move(file));
+    return plainFileSource(file);
 }
 
 }  // namespace
