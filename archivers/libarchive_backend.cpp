@@ -15,6 +15,10 @@
 
 namespace varnelt::archiver {
 
+void ReaderFree::operator()(archive* reader) const {
+    archive_read_free(reader);
+}
+
 namespace {
 
 // Large reads keep the number of calls through libarchive low on big archives.
@@ -43,11 +47,6 @@ private:
     locale_t utf8_;
     locale_t previous_ = LC_GLOBAL_LOCALE;
 };
-
-struct ReaderFree {
-    void operator()(archive* reader) const { archive_read_free(reader); }
-};
-using Reader = std::unique_ptr<archive, ReaderFree>;
 
 // Hands libarchive the opened file through positioned reads, so that nothing reopens the path
 // and a refused read is recorded on the file.
@@ -228,6 +227,7 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
     // Encrypted entries cannot be checked without a password: they are skipped, every other
     // entry is still verified, and a real fault anywhere wins over the password answer.
     bool skippedEncrypted = false;
+    bool sawEntry = false;
     for (Phase phase = Phase::FirstHeader;; phase = Phase::Header) {
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(reader, &entry);
@@ -237,6 +237,7 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
         if (status != ARCHIVE_OK) {
             return classify(reader, phase, *opened.source);
         }
+        sawEntry = true;
         if (check) {
             check->beginEntry(reader, entry);
         }
@@ -247,6 +248,11 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
         if (const int32_t result = readEntryData(reader, *opened.source, check.get());
             result != VARNELT_ARC_OK) {
             return result;
+        }
+    }
+    if (!sawEntry) {
+        if (const int32_t empty = opened.source->emptyArchive(); empty != VARNELT_ARC_OK) {
+            return empty;
         }
     }
     if (const int32_t tail = opened.source->finish(); tail != VARNELT_ARC_OK) {
@@ -267,7 +273,7 @@ int32_t LibarchiveBackend::countEntries(const InputFile& file) const {
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(opened.reader.get(), &entry);
         if (status == ARCHIVE_EOF) {
-            return count;
+            return count > 0 || opened.source->emptyArchive() == VARNELT_ARC_OK ? count : -1;
         }
         if (status != ARCHIVE_OK || count == INT32_MAX) {
             return -1;
@@ -287,7 +293,7 @@ std::unique_ptr<ArchiveSession> LibarchiveBackend::open(const InputFile& file) c
     std::optional<std::string> firstName;
     if (status == ARCHIVE_OK) {
         firstName = entryName(entry, format_.backslashSeparators);
-    } else if (status != ARCHIVE_EOF) {
+    } else if (status != ARCHIVE_EOF || opened.source->emptyArchive() != VARNELT_ARC_OK) {
         return nullptr;
     }
     return std::make_unique<ArchiveSession>(std::move(firstName), startsWithExecutableStub(file));

@@ -15,6 +15,11 @@ struct archive_entry;
 
 namespace varnelt::archiver {
 
+struct ReaderFree {
+    void operator()(archive* reader) const;
+};
+using Reader = std::unique_ptr<archive, ReaderFree>;
+
 // The bytes a libarchive reader decodes. The plain source hands the reader the file itself;
 // a library may put a decoder of its own in between (see tar.cpp).
 class InputSource {
@@ -22,6 +27,9 @@ public:
     virtual ~InputSource() = default;
     // Connects the reader to the input: ARCHIVE_OK or libarchive's answer.
     virtual int attach(archive* reader) = 0;
+    // The reader met the archive's end before any entry: OK when an archive without entries
+    // may look like this input, else an error code.
+    virtual int32_t emptyArchive() { return VARNELT_ARC_OK; }
     // Called once the reader has met the archive's end: reads what is left of the input, so
     // that checks at the very end of a compressed stream are made. An error code or OK.
     virtual int32_t finish() { return VARNELT_ARC_OK; }
