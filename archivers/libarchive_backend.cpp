@@ -238,8 +238,11 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
             return classify(reader, phase, *opened.source);
         }
         sawEntry = true;
-        if (check) {
-            check->beginEntry(reader, entry);
+        if (const auto checked = check ? check->beginEntry(reader, entry) : std::nullopt) {
+            if (*checked != VARNELT_ARC_OK) {
+                return *checked;
+            }
+            continue;
         }
         if (archive_entry_is_encrypted(entry)) {
             skippedEncrypted = true;
@@ -257,6 +260,9 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
     }
     if (const int32_t tail = opened.source->finish(); tail != VARNELT_ARC_OK) {
         return tail;
+    }
+    if (const int32_t end = check ? check->endArchive() : VARNELT_ARC_OK; end != VARNELT_ARC_OK) {
+        return end;
     }
     return skippedEncrypted ? VARNELT_ARC_ERROR_PASSWORD : VARNELT_ARC_OK;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "backend.h"
@@ -47,11 +48,15 @@ class DataCheck {
 public:
     virtual ~DataCheck() = default;
     // The reader has just read the next entry's header; every entry is announced, also those
-    // whose data is then skipped.
-    virtual void beginEntry(archive* reader, archive_entry* entry) = 0;
+    // whose data is then skipped. nullopt lets the reader read the entry's data; a code is the
+    // verdict on data the check verified itself, for entries whose data libarchive cannot
+    // deliver as stored.
+    virtual std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry) = 0;
     virtual void update(const void* data, size_t size) = 0;
     // The entry's data was read to its end: OK or an error code.
     virtual int32_t endEntry() = 0;
+    // The reader has met the archive's end: what is still wrong after the last entry, or OK.
+    virtual int32_t endArchive() { return VARNELT_ARC_OK; }
 };
 
 struct LibarchiveFormat {
