@@ -1,6 +1,6 @@
-// libcab32: Microsoft cabinets over libmspack. Testing extracts every file into a sink that
-// discards what it is given, so that libmspack decodes every block it needs and checks each
-// CFDATA checksum on the way.
+// libcab32: Microsoft cabinets over libmspack. Testing decodes every folder into a sink that
+// discards what it is given, so that libmspack decodes every block and checks each CFDATA
+// checksum on the way.
 #include <limits>
 
 #include "backend.h"

@@ -1,5 +1,5 @@
-// A Microsoft cabinet read through libmspack: its headers, and a full test that extracts every
-// file, so that the CFDATA checksums of the blocks they need are checked.
+// A Microsoft cabinet read through libmspack: its headers, and a full test that decodes every
+// folder once, front to back, so that every CFDATA checksum is checked.
 #pragma once
 
 #include <mspack.h>
@@ -28,7 +28,8 @@ public:
 
     // OK once the headers are read, else an error code.
     int32_t open();
-    // After open(): extracts every file into sink. OK or an error code.
+    // After open(): checks that every file lies inside its folder's decoded data, then decodes
+    // each folder once into sink. OK or an error code.
     int32_t verify(DecodedSink& sink);
 
     const mscabd_cabinet& cabinet() const { return *cabinet_; }
