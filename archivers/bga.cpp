@@ -15,6 +15,7 @@
 
 #include "backend.h"
 #include "core.h"
+#include "little_endian.h"
 
 namespace varnelt::archiver {
 namespace {
@@ -29,15 +30,6 @@ constexpr size_t kChunkSize = size_t{1} << 17;
 constexpr uint64_t kSfxScanWindow = uint64_t{1} << 20;
 
 enum class Method { Gzip, Bzip2, Unknown };
-
-uint16_t le16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 Method methodAt(const unsigned char* p) {
     if (std::memcmp(p, "GZIP", 4) == 0) {

@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "little_endian.h"
+
 namespace varnelt::archiver::cab {
 namespace {
 
@@ -15,13 +17,6 @@ constexpr size_t kDataHeaderSize = 8;
 constexpr size_t kMaxNameSize = 256;
 
 enum : uint16_t { kPreviousCabinet = 0x0001, kNextCabinet = 0x0002, kReservePresent = 0x0004 };
-
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t le32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
 
 int32_t resultCode(int mspackError) {
     switch (mspackError) {

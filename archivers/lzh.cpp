@@ -14,6 +14,7 @@
 
 #include "backend.h"
 #include "core.h"
+#include "little_endian.h"
 
 namespace varnelt::archiver {
 namespace {
@@ -27,14 +28,6 @@ constexpr size_t kBaseHeaderSize = 22;
 struct DecoderFree {
     void operator()(LHADecoder* decoder) const { lha_decoder_free(decoder); }
 };
-
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // CRC-16 with polynomial 0xA001, as LZH uses for data and headers.
 uint16_t crc16(const uint8_t* data, size_t size) {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "little_endian.h"
+
 namespace varnelt::archiver::rar4 {
 namespace {
 
@@ -22,13 +24,6 @@ constexpr size_t kLargeFileHeaderSize = 40;
 constexpr size_t kMainFixedSize = 13;
 
 enum : uint16_t { kOldComment = 0x0002, kLargeSizes = 0x0100, kLongBlock = 0x8000 };
-
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t le32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
 
 // How many header bytes HEAD_CRC covers, or nullopt for the RAR 2 block types (comments,
 // authenticity, signatures, recovery) whose rules differ between writers.

@@ -18,37 +18,13 @@
 #include "app/paths.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
+#include "tests/support/format_cases.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Maker = bool (*)(const QString&, const EntryList&);
-
-struct LibraryCase {
-    const char* label;
-    LibraryUnderTest library;
-    Maker make;
-    const char* extension;
-};
-
-void PrintTo(const LibraryCase& library, std::ostream* out) {
-    *out << library.label;
-}
-
-const LibraryCase kLibraries[] = {
-    {"zip", {"libunzip32.so", "UnZip", "-t -qq"}, &makeZip, "zip"},
-    {"sevenzip", {"lib7-zip32.so", "SevenZip", "t"}, &makeSevenZip, "7z"},
-    {"lzh", {"libunlha32.so", "Unlha", "t -ngm"}, &makeLzh, "lzh"},
-    {"cab", {"libcab32.so", "Cab", nullptr}, &makeCab, "cab"},
-    {"tar", {"libtar32.so", "Tar", nullptr}, &makeTar, "tar"},
-    {"tgz", {"libtar32.so", "Tar", nullptr}, &makeTgz, "tgz"},
-    {"tbz", {"libtar32.so", "Tar", nullptr}, &makeTbz, "tbz"},
-    {"txz", {"libtar32.so", "Tar", nullptr}, &makeTxz, "txz"},
-    {"rar4", {"libunrar32.so", "Unrar", nullptr}, &makeRar4, "rar"},
-    {"gza", {"libbga32.so", "Bga", nullptr, true}, &makeGza, "gza"},
-};
 
 // What one library answered for one file.
 struct Answers {
@@ -57,6 +33,10 @@ struct Answers {
     int32_t count = 0;
     bool opened = false;
 };
+
+bool checkPassed(const Answers& answers, const LibraryUnderTest& library) {
+    return answers.check == 1 || (library.secondCheckAnswerPasses && answers.check == 2);
+}
 
 // Answers that a file which cannot be read at all gets from every function.
 void expectRefused(const Answers& answers, const LibraryUnderTest& library, int32_t code) {
@@ -102,7 +82,7 @@ std::optional<Answers> callInProcess(const LibraryUnderTest& library, const QStr
                    fields[3] == u'1'};
 }
 
-class UnreadableFile : public ::testing::TestWithParam<LibraryCase> {
+class UnreadableFile : public ::testing::TestWithParam<FormatCase> {
 protected:
     void SetUp() override {
         library_ = std::make_unique<BoundLibrary>(GetParam().library);
@@ -182,7 +162,7 @@ TEST_P(UnreadableFile, ReadRefusedBySystemAnswersCannotRead) {
     const auto intact = callInProcess(GetParam().library, archive, preload);
     ASSERT_TRUE(intact.has_value());
     EXPECT_EQ(intact->command, 0) << "the helper itself must be able to read the archive";
-    EXPECT_EQ(intact->check, 1);
+    EXPECT_TRUE(checkPassed(*intact, GetParam().library)) << intact->check;
 
     const auto refused = callInProcess(GetParam().library, archive, preload + QStringList{marked});
     ASSERT_TRUE(refused.has_value());
@@ -215,7 +195,8 @@ TEST_P(UnreadableFile, FileWithoutReadPermissionCannotBeOpened) {
         }
         const auto readable = callInProcess(GetParam().library, archive, {}, runAs);
         ASSERT_TRUE(readable.has_value());
-        ASSERT_EQ(readable->check, 1) << "the unprivileged user must be able to read it first";
+        ASSERT_TRUE(checkPassed(*readable, GetParam().library))
+            << "the unprivileged user must be able to read it first";
     }
     ASSERT_EQ(chmod(archive.toLocal8Bit().constData(), 0), 0);
     const auto answers = callInProcess(GetParam().library, archive, {}, runAs);
@@ -223,7 +204,7 @@ TEST_P(UnreadableFile, FileWithoutReadPermissionCannotBeOpened) {
     expectRefused(*answers, GetParam().library, VARNELT_ARC_ERROR_ARC_FILE_OPEN);
 }
 
-INSTANTIATE_TEST_SUITE_P(Libraries, UnreadableFile, ::testing::ValuesIn(kLibraries),
+INSTANTIATE_TEST_SUITE_P(Formats, UnreadableFile, ::testing::ValuesIn(kFormats),
                          [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
