@@ -324,7 +324,12 @@ struct CompressedSource {
     const InputFile& file;
     uint64_t position;
     uint64_t remaining;
+    unsigned emptyReads = 0;  // asked for more once the data had run out
 };
+
+// A decoder's bit reader may ask a few times past the end of intact data; the PMarc decoder
+// asks on and on, making output from nothing up to whatever size the header claims.
+constexpr unsigned kMaxEmptyReads = 16;
 
 // A refused read ends the data early; the file records it and the caller's verdict gives way.
 size_t readCompressed(void* buffer, size_t size, void* user) {
@@ -332,6 +337,7 @@ size_t readCompressed(void* buffer, size_t size, void* user) {
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, source->remaining));
     const ptrdiff_t got = source->file.readSomeAt(buffer, wanted, source->position);
     if (got <= 0) {
+        ++source->emptyReads;
         return 0;
     }
     source->position += static_cast<uint64_t>(got);
@@ -352,7 +358,8 @@ int32_t verifyData(const InputFile& file, const LzhEntry& entry, std::vector<uin
     if (!decoder) {
         return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
     }
-    while (lha_decoder_read(decoder.get(), buffer.data(), buffer.size()) > 0) {
+    while (source.emptyReads < kMaxEmptyReads &&
+           lha_decoder_read(decoder.get(), buffer.data(), buffer.size()) > 0) {
     }
     if (lha_decoder_get_length(decoder.get()) != entry.originalSize ||
         lha_decoder_get_crc(decoder.get()) != entry.crc) {

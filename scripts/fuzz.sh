@@ -30,7 +30,9 @@ for library in "${libraries[@]}"; do
     corpus="$here/fuzz-corpus/$library"
     mkdir -p "$corpus"
     echo "== $library: ${seconds}s"
+    # A finding stops that fuzzer, not the run: the next library still gets its turn.
     (cd "$corpus" && "$here/build-fuzz/bin/fuzz_$library" -max_total_time="$seconds" \
         -max_len=65536 -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
-        "$corpus" "$seeds/$library" 2>&1 | tail -n 12)
+        "$corpus" "$seeds/$library" 2>&1 | tail -n 12) ||
+        echo "== $library stopped on a finding, kept in $corpus"
 done

@@ -15,9 +15,9 @@
 #include <future>
 #include <thread>
 
-#include "app/paths.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
+#include "tests/support/call_in_process.h"
 #include "tests/support/format_cases.h"
 #include "tests/support/scratch.h"
 
@@ -25,14 +25,6 @@ namespace varnelt::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// What one library answered for one file.
-struct Answers {
-    int32_t command = 0;  // 0 when the library has no command function
-    int32_t check = 0;
-    int32_t count = 0;
-    bool opened = false;
-};
 
 bool checkPassed(const Answers& answers, const LibraryUnderTest& library) {
     return answers.check == 1 || (library.secondCheckAnswerPasses && answers.check == 2);
@@ -46,40 +38,6 @@ void expectRefused(const Answers& answers, const LibraryUnderTest& library, int3
     EXPECT_EQ(answers.check, code);
     EXPECT_LT(answers.count, 0);
     EXPECT_FALSE(answers.opened);
-}
-
-// The helper's process, run with extra environment entries and, when runAs is not empty, under
-// that command (setpriv ...). nullopt when it did not run to its end.
-std::optional<Answers> callInProcess(const LibraryUnderTest& library, const QString& archive,
-                                     const QStringList& environment,
-                                     const QStringList& runAs = {}) {
-    QStringList command = runAs;
-    command << QStringLiteral(VARNELT_CALL_ARCHIVER)
-            << LocateOnPath(QString::fromLatin1(library.fileName))
-            << QString::fromLatin1(library.prefix)
-            << (library.testSwitches != nullptr ? QString::fromLatin1(library.testSwitches)
-                                                : QStringLiteral("-"))
-            << archive;
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& entry : environment) {
-        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-    }
-    process.setProcessEnvironment(env);
-    process.start(command.takeFirst(), command);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        ADD_FAILURE() << "helper failed: " << process.readAllStandardError().toStdString();
-        return std::nullopt;
-    }
-    const QStringList fields =
-        QString::fromLatin1(process.readAllStandardOutput()).simplified().split(u' ');
-    if (fields.size() != 4) {
-        ADD_FAILURE() << "unexpected helper output";
-        return std::nullopt;
-    }
-    return Answers{fields[0] == u'-' ? 0 : fields[0].toInt(), fields[1].toInt(), fields[2].toInt(),
-                   fields[3] == u'1'};
 }
 
 class UnreadableFile : public ::testing::TestWithParam<FormatCase> {
@@ -159,19 +117,22 @@ TEST_P(UnreadableFile, ReadRefusedBySystemAnswersCannotRead) {
     const QStringList preload{QStringLiteral("LD_PRELOAD=") + QStringLiteral(VARNELT_READ_FAULT),
                               QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0")};
 
-    const auto intact = callInProcess(GetParam().library, archive, preload);
+    const auto intact = callInProcess(GetParam().library, archive, {.environment = preload});
     ASSERT_TRUE(intact.has_value());
     EXPECT_EQ(intact->command, 0) << "the helper itself must be able to read the archive";
     EXPECT_TRUE(checkPassed(*intact, GetParam().library)) << intact->check;
 
-    const auto refused = callInProcess(GetParam().library, archive, preload + QStringList{marked});
+    const auto refused =
+        callInProcess(GetParam().library, archive, {.environment = preload + QStringList{marked}});
     ASSERT_TRUE(refused.has_value());
     expectRefused(*refused, GetParam().library, VARNELT_ARC_ERROR_CANNOT_READ);
 
     // Refused in the middle of the data, after the headers were read.
     const auto midway = callInProcess(
         GetParam().library, archive,
-        preload + QStringList{marked, QStringLiteral("VARNELT_FAIL_READS_FROM=%1").arg(size / 2)});
+        {.environment =
+             preload +
+             QStringList{marked, QStringLiteral("VARNELT_FAIL_READS_FROM=%1").arg(size / 2)}});
     ASSERT_TRUE(midway.has_value());
     if (GetParam().library.testSwitches != nullptr) {
         EXPECT_EQ(midway->command, VARNELT_ARC_ERROR_CANNOT_READ);
@@ -193,13 +154,13 @@ TEST_P(UnreadableFile, FileWithoutReadPermissionCannotBeOpened) {
         if (!probe.waitForFinished(10000) || probe.exitCode() != 0) {
             GTEST_SKIP() << "running as root and cannot run a check as an unprivileged user";
         }
-        const auto readable = callInProcess(GetParam().library, archive, {}, runAs);
+        const auto readable = callInProcess(GetParam().library, archive, {.runAs = runAs});
         ASSERT_TRUE(readable.has_value());
         ASSERT_TRUE(checkPassed(*readable, GetParam().library))
             << "the unprivileged user must be able to read it first";
     }
     ASSERT_EQ(chmod(archive.toLocal8Bit().constData(), 0), 0);
-    const auto answers = callInProcess(GetParam().library, archive, {}, runAs);
+    const auto answers = callInProcess(GetParam().library, archive, {.runAs = runAs});
     ASSERT_TRUE(answers.has_value());
     expectRefused(*answers, GetParam().library, VARNELT_ARC_ERROR_ARC_FILE_OPEN);
 }
