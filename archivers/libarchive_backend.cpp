@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <limits>
 #include <optional>
 #include <utility>
 

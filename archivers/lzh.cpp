@@ -319,47 +319,84 @@ private:
     std::vector<uint8_t> header_;
 };
 
-// Feeds an entry's compressed bytes to a liblhasa decoder.
-struct CompressedSource {
-    const InputFile& file;
-    uint64_t position;
-    uint64_t remaining;
-    unsigned emptyReads = 0;  // asked for more once the data had run out
+// The decoders' buffers, kept from one entry to the next.
+struct DecodeBuffers {
+    std::vector<uint8_t> input = std::vector<uint8_t>(64 * 1024);
+    std::vector<uint8_t> output = std::vector<uint8_t>(64 * 1024);
 };
 
 // A decoder's bit reader may ask a few times past the end of intact data; the PMarc decoder
 // asks on and on, making output from nothing up to whatever size the header claims.
 constexpr unsigned kMaxEmptyReads = 16;
 
-// A refused read ends the data early; the file records it and the caller's verdict gives way.
-size_t readCompressed(void* buffer, size_t size, void* user) {
-    auto* source = static_cast<CompressedSource*>(user);
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, source->remaining));
-    const ptrdiff_t got = source->file.readSomeAt(buffer, wanted, source->position);
-    if (got <= 0) {
-        ++source->emptyReads;
-        return 0;
-    }
-    source->position += static_cast<uint64_t>(got);
-    source->remaining -= static_cast<uint64_t>(got);
-    return static_cast<size_t>(got);
-}
+// Feeds an entry's compressed bytes to a liblhasa decoder. The decoders ask for a few bytes at
+// a time, so the file is read in large pieces.
+class CompressedSource {
+public:
+    CompressedSource(const InputFile& file, const LzhEntry& entry, std::vector<uint8_t>& buffer)
+        : file_(file),
+          position_(static_cast<uint64_t>(entry.dataOffset)),
+          remaining_(entry.compressedSize),
+          buffer_(buffer) {}
 
-int32_t verifyData(const InputFile& file, const LzhEntry& entry, std::vector<uint8_t>& buffer) {
+    // Asked for more once the data had run out, or after a refused read.
+    unsigned emptyReads() const { return emptyReads_; }
+
+    static size_t read(void* buffer, size_t size, void* self) {
+        return static_cast<CompressedSource*>(self)->read(static_cast<uint8_t*>(buffer), size);
+    }
+
+private:
+    // A refused read ends the data early; the file records it and the caller's verdict gives
+    // way.
+    size_t read(uint8_t* out, size_t size) {
+        if (next_ == end_ && !refill()) {
+            ++emptyReads_;
+            return 0;
+        }
+        const size_t length = std::min(size, end_ - next_);
+        std::memcpy(out, buffer_.data() + next_, length);
+        next_ += length;
+        return length;
+    }
+
+    bool refill() {
+        const auto wanted = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), remaining_));
+        const ptrdiff_t got = wanted > 0 ? file_.readSomeAt(buffer_.data(), wanted, position_) : 0;
+        if (got <= 0) {
+            return false;
+        }
+        position_ += static_cast<uint64_t>(got);
+        remaining_ -= static_cast<uint64_t>(got);
+        next_ = 0;
+        end_ = static_cast<size_t>(got);
+        return true;
+    }
+
+    const InputFile& file_;
+    uint64_t position_;
+    uint64_t remaining_;
+    std::vector<uint8_t>& buffer_;
+    size_t next_ = 0;
+    size_t end_ = 0;
+    unsigned emptyReads_ = 0;
+};
+
+int32_t verifyData(const InputFile& file, const LzhEntry& entry, DecodeBuffers& buffers) {
     char method[6];
     std::memcpy(method, entry.method, sizeof method);
     LHADecoderType* const type = lha_decoder_for_name(method);
     if (type == nullptr) {
         return VARNELT_ARC_ERROR_METHOD;
     }
-    CompressedSource source{file, static_cast<uint64_t>(entry.dataOffset), entry.compressedSize};
-    const std::unique_ptr<LHADecoder, DecoderFree> decoder(
-        lha_decoder_new(type, &readCompressed, &source, static_cast<size_t>(entry.originalSize)));
+    CompressedSource source(file, entry, buffers.input);
+    const std::unique_ptr<LHADecoder, DecoderFree> decoder(lha_decoder_new(
+        type, &CompressedSource::read, &source, static_cast<size_t>(entry.originalSize)));
     if (!decoder) {
         return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
     }
-    while (source.emptyReads < kMaxEmptyReads &&
-           lha_decoder_read(decoder.get(), buffer.data(), buffer.size()) > 0) {
+    while (source.emptyReads() < kMaxEmptyReads &&
+           lha_decoder_read(decoder.get(), buffers.output.data(), buffers.output.size()) > 0) {
     }
     if (lha_decoder_get_length(decoder.get()) != entry.originalSize ||
         lha_decoder_get_crc(decoder.get()) != entry.crc) {
@@ -373,7 +410,7 @@ public:
     int32_t test(const InputFile& file) const override {
         HeaderWalker walker(file);
         int32_t rc = walker.open();
-        std::vector<uint8_t> buffer(64 * 1024);
+        DecodeBuffers buffers;
         for (size_t entries = 0; rc == VARNELT_ARC_OK; ++entries) {
             LzhEntry entry;
             Step step = Step::End;
@@ -385,7 +422,7 @@ public:
                 return entries == 0 ? VARNELT_ARC_ERROR_NOT_ARC_FILE : VARNELT_ARC_OK;
             }
             if (!entry.isDirectory()) {
-                rc = verifyData(file, entry, buffer);
+                rc = verifyData(file, entry, buffers);
             }
         }
         return rc;
