@@ -3,12 +3,10 @@
 // The full test decodes every member with zlib or libbz2 through fixed buffers, so memory
 // stays constant whatever the archive's size.
 #include <bzlib.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -17,6 +15,7 @@
 
 #include "backend.h"
 #include "core.h"
+#include "little_endian.h"
 
 namespace varnelt::archiver {
 namespace {
@@ -31,15 +30,6 @@ constexpr size_t kChunkSize = size_t{1} << 17;
 constexpr uint64_t kSfxScanWindow = uint64_t{1} << 20;
 
 enum class Method { Gzip, Bzip2, Unknown };
-
-uint16_t le16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 Method methodAt(const unsigned char* p) {
     if (std::memcmp(p, "GZIP", 4) == 0) {
@@ -81,38 +71,40 @@ bool storedByName(std::string_view names) {
     });
 }
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
+// A read position over the opened file.
 class ArchiveFile {
 public:
-    // False when the file cannot be opened or measured.
-    bool open(const std::string& path) {
-        file_.reset(std::fopen(path.c_str(), "rb"));
-        struct stat info {};
-        if (!file_ || fstat(fileno(file_.get()), &info) != 0 || info.st_size < 0) {
-            return false;
-        }
-        size_ = static_cast<uint64_t>(info.st_size);
-        return true;
-    }
+    explicit ArchiveFile(const InputFile& file)
+        : file_(file), size_(static_cast<uint64_t>(std::max<int64_t>(file.size(), 0))) {}
     uint64_t size() const { return size_; }
     bool seek(uint64_t offset) {
-        return offset <= size_ && fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
+        if (offset > size_) {
+            return false;
+        }
+        position_ = offset;
+        return true;
     }
     // Exactly length bytes, or false.
     bool read(void* buffer, size_t length) {
-        return std::fread(buffer, 1, length, file_.get()) == length;
+        if (!file_.readAt(buffer, length, position_)) {
+            return false;
+        }
+        position_ += length;
+        return true;
     }
     size_t readSome(void* buffer, size_t length) {
-        return std::fread(buffer, 1, length, file_.get());
+        const ptrdiff_t got = file_.readSomeAt(buffer, length, position_);
+        if (got <= 0) {
+            return 0;
+        }
+        position_ += static_cast<uint64_t>(got);
+        return static_cast<size_t>(got);
     }
 
 private:
-    FilePtr file_;
-    uint64_t size_ = 0;
+    const InputFile& file_;
+    uint64_t size_;
+    uint64_t position_ = 0;
 };
 
 struct Member {
@@ -370,11 +362,8 @@ struct Verdict {
     Method firstMethod = Method::Unknown;
 };
 
-Verdict verifyArchive(const std::string& path) {
-    ArchiveFile file;
-    if (!file.open(path)) {
-        return {VARNELT_ARC_ERROR_ARC_FILE_OPEN, Method::Unknown};
-    }
+Verdict verifyArchive(const InputFile& input) {
+    ArchiveFile file(input);
     Member member;
     Verdict verdict;
     verdict.code = findFirstMember(file, member);
@@ -397,12 +386,11 @@ Verdict verifyArchive(const std::string& path) {
 
 class BgaBackend final : public Backend {
 public:
-    int32_t test(const InputFile& file) const override { return verifyArchive(file.path()).code; }
+    int32_t test(const InputFile& file) const override { return verifyArchive(file).code; }
 
     // 1 for an intact GZA, 2 for an intact BZA, as the first member's method tells.
     int32_t checkArchive(const InputFile& file, int32_t /*mode*/) const override {
-        const std::string& path = file.path();
-        const Verdict verdict = verifyArchive(path);
+        const Verdict verdict = verifyArchive(file);
         if (verdict.code != VARNELT_ARC_OK) {
             return 0;
         }
@@ -411,10 +399,9 @@ public:
 
     // Headers only: each member's data is stepped over, never read.
     int32_t countEntries(const InputFile& input) const override {
-        const std::string& path = input.path();
-        ArchiveFile file;
+        ArchiveFile file(input);
         Member member;
-        if (!file.open(path) || findFirstMember(file, member) != VARNELT_ARC_OK) {
+        if (findFirstMember(file, member) != VARNELT_ARC_OK) {
             return -1;
         }
         int32_t count = 1;
@@ -432,10 +419,9 @@ public:
     }
 
     std::unique_ptr<ArchiveSession> open(const InputFile& input) const override {
-        const std::string& path = input.path();
-        ArchiveFile file;
+        ArchiveFile file(input);
         Member member;
-        if (!file.open(path) || findFirstMember(file, member) != VARNELT_ARC_OK) {
+        if (findFirstMember(file, member) != VARNELT_ARC_OK) {
             return nullptr;
         }
         return std::make_unique<ArchiveSession>(storedNameToUtf8(member.names, true),

@@ -2,11 +2,11 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
 #include <locale.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <optional>
@@ -14,20 +14,8 @@
 
 namespace varnelt::archiver {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+void ReaderFree::operator()(archive* reader) const {
+    archive_read_free(reader);
 }
 
 namespace {
@@ -59,20 +47,63 @@ private:
     locale_t previous_ = LC_GLOBAL_LOCALE;
 };
 
-struct ReaderFree {
-    void operator()(archive* reader) const { archive_read_free(reader); }
-};
-using Reader = std::unique_ptr<archive, ReaderFree>;
-
+// Hands libarchive the opened file through positioned reads, so that nothing reopens the path
+// and a refused read is recorded on the file.
 class PlainFileSource final : public InputSource {
 public:
-    explicit PlainFileSource(FileDescriptor file) : file_(std::move(file)) {}
+    explicit PlainFileSource(const InputFile& file)
+        : file_(file), buffer_(std::make_unique<uint8_t[]>(kReadBlockSize)) {}
+
     int attach(archive* reader) override {
-        return archive_read_open_fd(reader, file_.get(), kReadBlockSize);
+        archive_read_set_callback_data(reader, this);
+        archive_read_set_read_callback(reader, &PlainFileSource::read);
+        archive_read_set_skip_callback(reader, &PlainFileSource::skip);
+        archive_read_set_seek_callback(reader, &PlainFileSource::seek);
+        return archive_read_open1(reader);
     }
 
 private:
-    FileDescriptor file_;
+    static PlainFileSource& of(void* self) { return *static_cast<PlainFileSource*>(self); }
+
+    static la_ssize_t read(archive* reader, void* self, const void** buffer) {
+        PlainFileSource& source = of(self);
+        const ptrdiff_t got =
+            source.file_.readSomeAt(source.buffer_.get(), kReadBlockSize, source.position_);
+        if (got < 0) {
+            archive_set_error(reader, EIO, "read error");
+            return ARCHIVE_FATAL;
+        }
+        source.position_ += static_cast<uint64_t>(got);
+        *buffer = source.buffer_.get();
+        return got;
+    }
+
+    // Never past the end, so that a cut archive shows as such at the next read.
+    static la_int64_t skip(archive* /*reader*/, void* self, la_int64_t request) {
+        PlainFileSource& source = of(self);
+        const uint64_t size = static_cast<uint64_t>(source.file_.size());
+        const uint64_t left = source.position_ < size ? size - source.position_ : 0;
+        const uint64_t skipped = request > 0 ? std::min(static_cast<uint64_t>(request), left) : 0;
+        source.position_ += skipped;
+        return static_cast<la_int64_t>(skipped);
+    }
+
+    static la_int64_t seek(archive* /*reader*/, void* self, la_int64_t offset, int whence) {
+        PlainFileSource& source = of(self);
+        const int64_t base = whence == SEEK_SET   ? 0
+                             : whence == SEEK_CUR ? static_cast<int64_t>(source.position_)
+                                                  : source.file_.size();
+        int64_t target = 0;
+        if (__builtin_add_overflow(base, offset, &target) || target < 0) {
+            return ARCHIVE_FATAL;
+        }
+        source.position_ = static_cast<uint64_t>(target);
+        return target;
+    }
+
+    const InputFile& file_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    uint64_t position_ = 0;
 };
 
 // A reader over its input. The source is declared first so that it outlives the reader,
@@ -124,27 +155,20 @@ int32_t classify(archive* reader, Phase phase, const InputSource& source) {
                                                          : VARNELT_ARC_ERROR_HEADER_BROKEN;
 }
 
-OpenedReader openReader(const LibarchiveFormat& format, const std::string& path) {
+OpenedReader openReader(const LibarchiveFormat& format, const InputFile& file) {
     OpenedReader opened;
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    if (file.get() < 0 || fstat(file.get(), &info) != 0) {
-        opened.error = VARNELT_ARC_ERROR_ARC_FILE_OPEN;
-        return opened;
-    }
-    if (info.st_size == 0) {
+    if (file.size() == 0) {
         opened.error = VARNELT_ARC_ERROR_NOT_ARC_FILE;
         return opened;
     }
     if (format.screen) {
-        if (const int32_t screened = format.screen(file.get(), info.st_size);
+        if (const int32_t screened = format.screen(file.fd(), file.size());
             screened != VARNELT_ARC_OK) {
             opened.error = screened;
             return opened;
         }
     }
-    opened.source =
-        format.openSource ? format.openSource(std::move(file)) : plainFileSource(std::move(file));
+    opened.source = format.openSource ? format.openSource(file) : plainFileSource(file);
     opened.reader.reset(archive_read_new());
     if (!opened.source || !opened.reader) {
         opened.error = VARNELT_ARC_ERROR_ENOUGH_MEMORY;
@@ -186,23 +210,23 @@ std::string entryName(archive_entry* entry, bool backslashSeparators) {
 
 }  // namespace
 
-std::unique_ptr<InputSource> plainFileSource(FileDescriptor file) {
-    return std::make_unique<PlainFileSource>(std::move(file));
+std::unique_ptr<InputSource> plainFileSource(const InputFile& file) {
+    return std::make_unique<PlainFileSource>(file);
 }
 
 int32_t LibarchiveBackend::test(const InputFile& file) const {
-    const std::string& path = file.path();
     const Utf8LocaleScope locale;
-    const OpenedReader opened = openReader(format_, path);
+    const OpenedReader opened = openReader(format_, file);
     if (opened.error != VARNELT_ARC_OK) {
         return opened.error;
     }
     archive* reader = opened.reader.get();
     const std::unique_ptr<DataCheck> check =
-        format_.makeDataCheck ? format_.makeDataCheck(path) : nullptr;
+        format_.makeDataCheck ? format_.makeDataCheck(file) : nullptr;
     // Encrypted entries cannot be checked without a password: they are skipped, every other
     // entry is still verified, and a real fault anywhere wins over the password answer.
     bool skippedEncrypted = false;
+    bool sawEntry = false;
     for (Phase phase = Phase::FirstHeader;; phase = Phase::Header) {
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(reader, &entry);
@@ -212,8 +236,12 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
         if (status != ARCHIVE_OK) {
             return classify(reader, phase, *opened.source);
         }
-        if (check) {
-            check->beginEntry(reader, entry);
+        sawEntry = true;
+        if (const auto checked = check ? check->beginEntry(reader, entry) : std::nullopt) {
+            if (*checked != VARNELT_ARC_OK) {
+                return *checked;
+            }
+            continue;
         }
         if (archive_entry_is_encrypted(entry)) {
             skippedEncrypted = true;
@@ -224,16 +252,23 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
             return result;
         }
     }
+    if (!sawEntry) {
+        if (const int32_t empty = opened.source->emptyArchive(); empty != VARNELT_ARC_OK) {
+            return empty;
+        }
+    }
     if (const int32_t tail = opened.source->finish(); tail != VARNELT_ARC_OK) {
         return tail;
+    }
+    if (const int32_t end = check ? check->endArchive() : VARNELT_ARC_OK; end != VARNELT_ARC_OK) {
+        return end;
     }
     return skippedEncrypted ? VARNELT_ARC_ERROR_PASSWORD : VARNELT_ARC_OK;
 }
 
 int32_t LibarchiveBackend::countEntries(const InputFile& file) const {
-    const std::string& path = file.path();
     const Utf8LocaleScope locale;
-    const OpenedReader opened = openReader(format_, path);
+    const OpenedReader opened = openReader(format_, file);
     if (opened.error != VARNELT_ARC_OK) {
         return -1;
     }
@@ -243,7 +278,7 @@ int32_t LibarchiveBackend::countEntries(const InputFile& file) const {
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(opened.reader.get(), &entry);
         if (status == ARCHIVE_EOF) {
-            return count;
+            return count > 0 || opened.source->emptyArchive() == VARNELT_ARC_OK ? count : -1;
         }
         if (status != ARCHIVE_OK || count == INT32_MAX) {
             return -1;
@@ -253,9 +288,8 @@ int32_t LibarchiveBackend::countEntries(const InputFile& file) const {
 }
 
 std::unique_ptr<ArchiveSession> LibarchiveBackend::open(const InputFile& file) const {
-    const std::string& path = file.path();
     const Utf8LocaleScope locale;
-    const OpenedReader opened = openReader(format_, path);
+    const OpenedReader opened = openReader(format_, file);
     if (opened.error != VARNELT_ARC_OK) {
         return nullptr;
     }
@@ -264,10 +298,10 @@ std::unique_ptr<ArchiveSession> LibarchiveBackend::open(const InputFile& file) c
     std::optional<std::string> firstName;
     if (status == ARCHIVE_OK) {
         firstName = entryName(entry, format_.backslashSeparators);
-    } else if (status != ARCHIVE_EOF) {
+    } else if (status != ARCHIVE_EOF || opened.source->emptyArchive() != VARNELT_ARC_OK) {
         return nullptr;
     }
-    return std::make_unique<ArchiveSession>(std::move(firstName), startsWithExecutableStub(path));
+    return std::make_unique<ArchiveSession>(std::move(firstName), startsWithExecutableStub(file));
 }
 
 }  // namespace varnelt::archiver

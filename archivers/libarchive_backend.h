@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "backend.h"
@@ -15,27 +16,10 @@ struct archive_entry;
 
 namespace varnelt::archiver {
 
-// An open file descriptor, closed when it goes out of scope.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor();
-
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_ = -1;
+struct ReaderFree {
+    void operator()(archive* reader) const;
 };
+using Reader = std::unique_ptr<archive, ReaderFree>;
 
 // The bytes a libarchive reader decodes. The plain source hands the reader the file itself;
 // a library may put a decoder of its own in between (see tar.cpp).
@@ -44,6 +28,9 @@ public:
     virtual ~InputSource() = default;
     // Connects the reader to the input: ARCHIVE_OK or libarchive's answer.
     virtual int attach(archive* reader) = 0;
+    // The reader met the archive's end before any entry: OK when an archive without entries
+    // may look like this input, else an error code.
+    virtual int32_t emptyArchive() { return VARNELT_ARC_OK; }
     // Called once the reader has met the archive's end: reads what is left of the input, so
     // that checks at the very end of a compressed stream are made. An error code or OK.
     virtual int32_t finish() { return VARNELT_ARC_OK; }
@@ -52,8 +39,8 @@ public:
     virtual int32_t failure() const { return VARNELT_ARC_OK; }
 };
 
-// The file itself, seekable, as libarchive reads it with archive_read_open_fd.
-std::unique_ptr<InputSource> plainFileSource(FileDescriptor file);
+// The file itself, seekable, read through the opened file. The file must outlive the source.
+std::unique_ptr<InputSource> plainFileSource(const InputFile& file);
 
 // A check that libarchive leaves out for some format, made over each entry's data as the
 // test reads it.
@@ -61,24 +48,29 @@ class DataCheck {
 public:
     virtual ~DataCheck() = default;
     // The reader has just read the next entry's header; every entry is announced, also those
-    // whose data is then skipped.
-    virtual void beginEntry(archive* reader, archive_entry* entry) = 0;
+    // whose data is then skipped. nullopt lets the reader read the entry's data; a code is the
+    // verdict on data the check verified itself, for entries whose data libarchive cannot
+    // deliver as stored.
+    virtual std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry) = 0;
     virtual void update(const void* data, size_t size) = 0;
     // The entry's data was read to its end: OK or an error code.
     virtual int32_t endEntry() = 0;
+    // The reader has met the archive's end: what is still wrong after the last entry, or OK.
+    virtual int32_t endArchive() { return VARNELT_ARC_OK; }
 };
 
 struct LibarchiveFormat {
     // Enables the libarchive formats and filters that this library accepts, and no other.
     void (*enableReaders)(archive* reader);
     // The input for the reader; nullptr means plainFileSource. May answer nullptr itself when
-    // the file cannot be read.
-    std::unique_ptr<InputSource> (*openSource)(FileDescriptor file) = nullptr;
+    // it cannot be set up.
+    std::unique_ptr<InputSource> (*openSource)(const InputFile& file) = nullptr;
     // An extra check of the entries' data during the test; nullptr when libarchive's own
     // checks suffice.
-    std::unique_ptr<DataCheck> (*makeDataCheck)(const std::string& path) = nullptr;
+    std::unique_ptr<DataCheck> (*makeDataCheck)(const InputFile& file) = nullptr;
     // Looks at the file before libarchive does, for faults libarchive would only meet after
-    // acting on them (a header size that asks for gigabytes, say): OK or an error code.
+    // acting on them (a header size that asks for gigabytes, say): OK or an error code. Gets
+    // the opened file's descriptor, for positioned reads only.
     int32_t (*screen)(int fd, int64_t fileSize) = nullptr;
     // Names written by tools that use "\" between folders (see storedNameToUtf8).
     bool backslashSeparators = false;

@@ -3,10 +3,8 @@
 // Shift-JIS character, and all-capital names are lowered) and cannot tell the end of an
 // archive from a broken header. Entry data is decoded and checked by liblhasa's decoders.
 #include <lhasa.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -16,6 +14,7 @@
 
 #include "backend.h"
 #include "core.h"
+#include "little_endian.h"
 
 namespace varnelt::archiver {
 namespace {
@@ -26,22 +25,9 @@ constexpr int64_t kSfxSearchWindow = 1 << 20;
 constexpr size_t kMaxHeaderSize = 1 << 20;
 constexpr size_t kBaseHeaderSize = 22;
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
 struct DecoderFree {
     void operator()(LHADecoder* decoder) const { lha_decoder_free(decoder); }
 };
-
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // CRC-16 with polynomial 0xA001, as LZH uses for data and headers.
 uint16_t crc16(const uint8_t* data, size_t size) {
@@ -85,22 +71,18 @@ enum class Step { Entry, End };
 // Walks the headers of one archive, never its data.
 class HeaderWalker {
 public:
-    int32_t open(const std::string& path) {
-        file_.reset(std::fopen(path.c_str(), "rb"));
-        struct stat info {};
-        if (!file_ || fstat(fileno(file_.get()), &info) != 0) {
-            return VARNELT_ARC_ERROR_ARC_FILE_OPEN;
-        }
-        fileSize_ = info.st_size;
+    explicit HeaderWalker(const InputFile& file) : file_(file), fileSize_(file.size()) {}
+
+    int32_t open() {
         uint8_t head[kBaseHeaderSize] = {};
-        const size_t got = std::fread(head, 1, sizeof head, file_.get());
+        const ptrdiff_t got = file_.readSomeAt(head, sizeof head, 0);
         if (got >= 2 && head[0] == 'M' && head[1] == 'Z') {
             executable_ = true;
             return findBehindStub();
         }
         // A plain archive starts with its first header; scanning further would take any file
         // that merely contains an LZH archive for one.
-        if (got < sizeof head || !looksLikeHeader(head)) {
+        if (got < static_cast<ptrdiff_t>(sizeof head) || !looksLikeHeader(head)) {
             return VARNELT_ARC_ERROR_NOT_ARC_FILE;
         }
         LzhEntry entry;
@@ -112,10 +94,10 @@ public:
         if (position_ >= fileSize_) {
             return VARNELT_ARC_ERROR_EOF;  // the end mark is missing
         }
-        if (fseeko(file_.get(), position_, SEEK_SET) != 0) {
+        uint8_t first = 0;
+        if (!file_.readAt(&first, 1, static_cast<uint64_t>(position_))) {
             return VARNELT_ARC_ERROR_CANNOT_READ;
         }
-        const int first = std::fgetc(file_.get());
         if (first == 0) {
             step = Step::End;  // whatever follows the end mark is not part of the archive
             return VARNELT_ARC_OK;
@@ -128,7 +110,6 @@ public:
         return rc;
     }
 
-    FILE* file() const { return file_.get(); }
     // True when the archive sits behind an executable stub.
     bool behindStub() const { return executable_ && start_ > 0; }
 
@@ -136,8 +117,7 @@ private:
     int32_t findBehindStub() {
         const int64_t limit = std::min(fileSize_, kSfxSearchWindow);
         std::vector<uint8_t> window(static_cast<size_t>(limit));
-        if (fseeko(file_.get(), 0, SEEK_SET) != 0 ||
-            std::fread(window.data(), 1, window.size(), file_.get()) != window.size()) {
+        if (!file_.readAt(window.data(), window.size(), 0)) {
             return VARNELT_ARC_ERROR_CANNOT_READ;
         }
         for (size_t at = 0; at + kBaseHeaderSize <= window.size(); ++at) {
@@ -164,8 +144,8 @@ private:
             return true;
         }
         header_.resize(to);
-        return fseeko(file_.get(), headerStart + static_cast<off_t>(from), SEEK_SET) == 0 &&
-               std::fread(header_.data() + from, 1, to - from, file_.get()) == to - from;
+        return file_.readAt(header_.data() + from, to - from,
+                            static_cast<uint64_t>(headerStart) + from);
     }
 
     // Parses the header at offset; on success the walker continues after its data.
@@ -331,7 +311,7 @@ private:
         return VARNELT_ARC_OK;
     }
 
-    FilePtr file_;
+    const InputFile& file_;
     int64_t fileSize_ = 0;
     bool executable_ = false;
     int64_t start_ = std::numeric_limits<int64_t>::max();
@@ -339,37 +319,84 @@ private:
     std::vector<uint8_t> header_;
 };
 
-// Feeds an entry's compressed bytes to a liblhasa decoder.
-struct CompressedSource {
-    FILE* file;
-    uint64_t remaining;
+// The decoders' buffers, kept from one entry to the next.
+struct DecodeBuffers {
+    std::vector<uint8_t> input = std::vector<uint8_t>(64 * 1024);
+    std::vector<uint8_t> output = std::vector<uint8_t>(64 * 1024);
 };
 
-size_t readCompressed(void* buffer, size_t size, void* user) {
-    auto* source = static_cast<CompressedSource*>(user);
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, source->remaining));
-    const size_t got = std::fread(buffer, 1, wanted, source->file);
-    source->remaining -= got;
-    return got;
-}
+// A decoder's bit reader may ask a few times past the end of intact data; the PMarc decoder
+// asks on and on, making output from nothing up to whatever size the header claims.
+constexpr unsigned kMaxEmptyReads = 16;
 
-int32_t verifyData(FILE* file, const LzhEntry& entry, std::vector<uint8_t>& buffer) {
+// Feeds an entry's compressed bytes to a liblhasa decoder. The decoders ask for a few bytes at
+// a time, so the file is read in large pieces.
+class CompressedSource {
+public:
+    CompressedSource(const InputFile& file, const LzhEntry& entry, std::vector<uint8_t>& buffer)
+        : file_(file),
+          position_(static_cast<uint64_t>(entry.dataOffset)),
+          remaining_(entry.compressedSize),
+          buffer_(buffer) {}
+
+    // Asked for more once the data had run out, or after a refused read.
+    unsigned emptyReads() const { return emptyReads_; }
+
+    static size_t read(void* buffer, size_t size, void* self) {
+        return static_cast<CompressedSource*>(self)->read(static_cast<uint8_t*>(buffer), size);
+    }
+
+private:
+    // A refused read ends the data early; the file records it and the caller's verdict gives
+    // way.
+    size_t read(uint8_t* out, size_t size) {
+        if (next_ == end_ && !refill()) {
+            ++emptyReads_;
+            return 0;
+        }
+        const size_t length = std::min(size, end_ - next_);
+        std::memcpy(out, buffer_.data() + next_, length);
+        next_ += length;
+        return length;
+    }
+
+    bool refill() {
+        const auto wanted = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), remaining_));
+        const ptrdiff_t got = wanted > 0 ? file_.readSomeAt(buffer_.data(), wanted, position_) : 0;
+        if (got <= 0) {
+            return false;
+        }
+        position_ += static_cast<uint64_t>(got);
+        remaining_ -= static_cast<uint64_t>(got);
+        next_ = 0;
+        end_ = static_cast<size_t>(got);
+        return true;
+    }
+
+    const InputFile& file_;
+    uint64_t position_;
+    uint64_t remaining_;
+    std::vector<uint8_t>& buffer_;
+    size_t next_ = 0;
+    size_t end_ = 0;
+    unsigned emptyReads_ = 0;
+};
+
+int32_t verifyData(const InputFile& file, const LzhEntry& entry, DecodeBuffers& buffers) {
     char method[6];
     std::memcpy(method, entry.method, sizeof method);
     LHADecoderType* const type = lha_decoder_for_name(method);
     if (type == nullptr) {
         return VARNELT_ARC_ERROR_METHOD;
     }
-    if (fseeko(file, entry.dataOffset, SEEK_SET) != 0) {
-        return VARNELT_ARC_ERROR_CANNOT_READ;
-    }
-    CompressedSource source{file, entry.compressedSize};
-    const std::unique_ptr<LHADecoder, DecoderFree> decoder(
-        lha_decoder_new(type, &readCompressed, &source, static_cast<size_t>(entry.originalSize)));
+    CompressedSource source(file, entry, buffers.input);
+    const std::unique_ptr<LHADecoder, DecoderFree> decoder(lha_decoder_new(
+        type, &CompressedSource::read, &source, static_cast<size_t>(entry.originalSize)));
     if (!decoder) {
         return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
     }
-    while (lha_decoder_read(decoder.get(), buffer.data(), buffer.size()) > 0) {
+    while (source.emptyReads() < kMaxEmptyReads &&
+           lha_decoder_read(decoder.get(), buffers.output.data(), buffers.output.size()) > 0) {
     }
     if (lha_decoder_get_length(decoder.get()) != entry.originalSize ||
         lha_decoder_get_crc(decoder.get()) != entry.crc) {
@@ -381,10 +408,9 @@ int32_t verifyData(FILE* file, const LzhEntry& entry, std::vector<uint8_t>& buff
 class LzhBackend : public Backend {
 public:
     int32_t test(const InputFile& file) const override {
-        const std::string& path = file.path();
-        HeaderWalker walker;
-        int32_t rc = walker.open(path);
-        std::vector<uint8_t> buffer(64 * 1024);
+        HeaderWalker walker(file);
+        int32_t rc = walker.open();
+        DecodeBuffers buffers;
         for (size_t entries = 0; rc == VARNELT_ARC_OK; ++entries) {
             LzhEntry entry;
             Step step = Step::End;
@@ -396,16 +422,15 @@ public:
                 return entries == 0 ? VARNELT_ARC_ERROR_NOT_ARC_FILE : VARNELT_ARC_OK;
             }
             if (!entry.isDirectory()) {
-                rc = verifyData(walker.file(), entry, buffer);
+                rc = verifyData(file, entry, buffers);
             }
         }
         return rc;
     }
 
     int32_t countEntries(const InputFile& file) const override {
-        const std::string& path = file.path();
-        HeaderWalker walker;
-        if (walker.open(path) != VARNELT_ARC_OK) {
+        HeaderWalker walker(file);
+        if (walker.open() != VARNELT_ARC_OK) {
             return -1;
         }
         for (int32_t entries = 0;; ++entries) {
@@ -424,11 +449,10 @@ public:
     }
 
     std::unique_ptr<ArchiveSession> open(const InputFile& file) const override {
-        const std::string& path = file.path();
-        HeaderWalker walker;
+        HeaderWalker walker(file);
         LzhEntry entry;
         Step step = Step::End;
-        if (walker.open(path) != VARNELT_ARC_OK || walker.next(entry, step) != VARNELT_ARC_OK ||
+        if (walker.open() != VARNELT_ARC_OK || walker.next(entry, step) != VARNELT_ARC_OK ||
             step != Step::Entry) {
             return nullptr;
         }

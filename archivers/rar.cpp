@@ -2,72 +2,61 @@
 // "/" itself and finds an archive behind a self-extractor's stub.
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <optional>
-#include <vector>
 
 #include "libarchive_backend.h"
+#include "rar4_blocks.h"
 
 namespace varnelt::archiver {
 namespace {
 
-constexpr char kMarker[] = "Rar!\x1a\x07\x00";
-constexpr size_t kMarkerSize = 7;
-// libarchive looks this far into a self-extractor for the archive.
-constexpr size_t kStubSearchLimit = 1024 * 1024;
+using rar4::Block;
 
-enum : uint8_t { kFileHead = 0x74, kServiceHead = 0x7A, kEndArchive = 0x7B };
-enum : uint16_t {
-    kSplitBefore = 0x01,
-    kSplitAfter = 0x02,
-    kLargeSizes = 0x100,
-    kLongBlock = 0x8000
-};
-constexpr uint8_t kStoredMethod = 0x30;
-
-uint32_t le32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-// libarchive 3.6 answers the end of a stored RAR 4 entry before it compares the data with
-// FILE_CRC, so a stored entry would pass whatever its bytes. This check walks the RAR 4 blocks
-// beside the reader and compares the CRC-32 of each stored entry's data itself.
-class StoredCrcCheck final : public DataCheck {
+// What libarchive 3.6 leaves out of a RAR 4 test, checked here over the block chain walked
+// beside the reader:
+// - it answers the end of a stored entry before comparing the data with FILE_CRC, so a stored
+//   entry would pass whatever its bytes;
+// - it delivers a symbolic link's target as the link, not as data, and then fails the entry's
+//   CRC over the data it never read;
+// - it takes a file that stops within the first bytes of the end-of-archive block for an
+//   archive written without one.
+class Rar4Check final : public DataCheck {
 public:
-    explicit StoredCrcCheck(const std::string& path)
-        : file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        if (const auto marker = findMarker()) {
-            position_ = *marker;
-            inStep_ = true;
+    explicit Rar4Check(const InputFile& file)
+        : file_(file), firstBlock_(rar4::findFirstBlock(file)) {
+        if (firstBlock_) {
+            walker_.emplace(file, *firstBlock_);
         }
     }
 
-    void beginEntry(archive* reader, archive_entry* entry) override {
+    std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry) override {
         expected_.reset();
         crc_ = crc32(0, nullptr, 0);
-        if (!inStep_ || archive_format(reader) != ARCHIVE_FORMAT_RAR) {
-            inStep_ = false;
-            return;
+        format_ = archive_format(reader);
+        if (!walker_ || format_ != ARCHIVE_FORMAT_RAR) {
+            walker_.reset();
+            return std::nullopt;
         }
         const auto header = nextFileHeader();
         // The sizes agree unless the walk lost step with the reader; it then checks no more.
         if (!header || (archive_entry_filetype(entry) == AE_IFREG &&
                         header->unpackedSize != static_cast<uint64_t>(archive_entry_size(entry)))) {
-            inStep_ = false;
-            return;
+            walker_.reset();
+            return std::nullopt;
         }
-        if (header->method == kStoredMethod &&
-            (header->flags & (kSplitBefore | kSplitAfter)) == 0) {
-            expected_ = header->crc;
+        const bool whole =
+            (header->flags & (rar4::kSplitBefore | rar4::kSplitAfter | rar4::kEncryptedData)) == 0;
+        if (archive_entry_filetype(entry) == AE_IFLNK && whole) {
+            return verifyLinkTarget(*header);
         }
+        if (header->method == rar4::kStoredMethod && whole) {
+            expected_ = header->dataCrc;
+        }
+        return std::nullopt;
     }
     void update(const void* data, size_t size) override {
         if (expected_) {
@@ -77,69 +66,52 @@ public:
     int32_t endEntry() override {
         return expected_ && crc_ != *expected_ ? VARNELT_ARC_ERROR_FILE_CRC : VARNELT_ARC_OK;
     }
+    int32_t endArchive() override {
+        return firstBlock_ && format_ != ARCHIVE_FORMAT_RAR_V5
+                   ? rar4::verifyChain(file_, *firstBlock_)
+                   : VARNELT_ARC_OK;
+    }
 
 private:
-    struct FileHeader {
-        uint16_t flags;
-        uint8_t method;
-        uint32_t crc;
-        uint64_t unpackedSize;
-    };
-
-    std::optional<uint64_t> findMarker() const {
-        char start[kMarkerSize] = {};
-        if (::pread(file_.get(), start, kMarkerSize, 0) == static_cast<ssize_t>(kMarkerSize) &&
-            std::memcmp(start, kMarker, kMarkerSize) == 0) {
-            return 0;
-        }
-        std::vector<char> head(kStubSearchLimit);
-        const ssize_t got = ::pread(file_.get(), head.data(), head.size(), 0);
-        if (got < static_cast<ssize_t>(kMarkerSize)) {
-            return std::nullopt;
-        }
-        const auto end = head.begin() + got;
-        const auto found = std::search(head.begin(), end, kMarker, kMarker + kMarkerSize);
-        return found == end ? std::nullopt
-                            : std::optional<uint64_t>(static_cast<uint64_t>(found - head.begin()));
-    }
-
-    std::optional<FileHeader> nextFileHeader() {
+    std::optional<Block> nextFileHeader() {
         for (;;) {
-            uint8_t h[40] = {};
-            const ssize_t got = ::pread(file_.get(), h, sizeof h, static_cast<off_t>(position_));
-            if (got < 7) {
+            std::optional<Block> block;
+            if (walker_->next(block) != VARNELT_ARC_OK || !block ||
+                block->type == rar4::kEndArchive ||
+                (block->type == rar4::kMainHead && (block->flags & rar4::kEncryptedHeaders))) {
                 return std::nullopt;
             }
-            const uint8_t type = h[2];
-            const uint16_t flags = le16(h + 3);
-            const uint16_t size = le16(h + 5);
-            const bool hasData = type == kFileHead || type == kServiceHead;
-            if (size < 7 || type == kEndArchive || (hasData && (size < 32 || got < 32))) {
-                return std::nullopt;
-            }
-            uint64_t dataSize = 0;
-            if (hasData) {
-                dataSize = le32(h + 7);
-                if ((flags & kLargeSizes) != 0) {
-                    dataSize |= uint64_t(le32(h + 32)) << 32;
-                }
-            } else if ((flags & kLongBlock) != 0) {
-                dataSize = le32(h + 7);
-            }
-            position_ += size + dataSize;
-            if (type == kFileHead) {
-                uint64_t unpacked = le32(h + 11);
-                if ((flags & kLargeSizes) != 0) {
-                    unpacked |= uint64_t(le32(h + 36)) << 32;
-                }
-                return FileHeader{flags, h[25], le32(h + 16), unpacked};
+            if (block->type == rar4::kFileHead) {
+                return block;
             }
         }
     }
 
-    FileDescriptor file_;
-    uint64_t position_ = 0;
-    bool inStep_ = false;
+    // RAR stores a link's target as the entry's data, as it is whatever the method field says,
+    // with FILE_CRC taken over the target up to its first NUL.
+    int32_t verifyLinkTarget(const Block& header) const {
+        std::array<Bytef, 4096> chunk{};
+        uLong crc = crc32(0, nullptr, 0);
+        for (uint64_t done = 0; done < header.dataSize;) {
+            const auto length =
+                static_cast<size_t>(std::min<uint64_t>(chunk.size(), header.dataSize - done));
+            if (!file_.readAt(chunk.data(), length, header.dataOffset() + done)) {
+                return VARNELT_ARC_ERROR_EOF;
+            }
+            const Bytef* const nul = std::find(chunk.data(), chunk.data() + length, 0);
+            crc = crc32_z(crc, chunk.data(), static_cast<size_t>(nul - chunk.data()));
+            if (nul != chunk.data() + length) {
+                break;
+            }
+            done += length;
+        }
+        return crc == header.dataCrc ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_FILE_CRC;
+    }
+
+    const InputFile& file_;
+    std::optional<uint64_t> firstBlock_;
+    std::optional<rar4::BlockWalker> walker_;
+    int format_ = 0;
     std::optional<uint32_t> expected_;
     uLong crc_ = 0;
 };
@@ -153,8 +125,8 @@ const Backend& formatBackend() {
                 archive_read_support_format_rar(reader);
                 archive_read_support_format_rar5(reader);
             },
-        .makeDataCheck = [](const std::string& path) -> std::unique_ptr<DataCheck> {
-            return std::make_unique<StoredCrcCheck>(path);
+        .makeDataCheck = [](const InputFile& file) -> std::unique_ptr<DataCheck> {
+            return std::make_unique<Rar4Check>(file);
         },
     });
     return backend;

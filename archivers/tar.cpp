@@ -5,15 +5,19 @@
 // not check the trailer at all. gzip, bzip2 and xz are therefore decoded here, fed to the tar
 // reader, and decoded to their very end once the reader is done. compress carries no checksum
 // and stays with libarchive's filter.
+//
+// libarchive also takes any run of zero blocks for an empty tar, so that a file of nothing but
+// zeros (a download that never arrived) would pass. An archive without entries is accepted only
+// as long as such an archive really is.
 #include <archive.h>
+#include <archive_entry.h>
 #include <bzlib.h>
 #include <lzma.h>
-#include <unistd.h>
+#include <sys/types.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
-#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -24,6 +28,33 @@ namespace {
 
 constexpr size_t kInputSize = 128 * 1024;
 constexpr size_t kOutputSize = 256 * 1024;
+// tar writers pad an archive to whole records of this size; an empty archive is its two
+// end-of-archive blocks padded to at most one record.
+constexpr uint64_t kRecordSize = 10240;
+
+// Watches the head of the decoded tar stream for the rule on archives without entries.
+class EmptyTarRule {
+public:
+    // The next decoded bytes, in order.
+    void note(const uint8_t* data, size_t size) {
+        if (decoded_ < kRecordSize) {
+            const size_t head =
+                static_cast<size_t>(std::min<uint64_t>(size, kRecordSize - decoded_));
+            zerosOnly_ =
+                zerosOnly_ && std::all_of(data, data + head, [](uint8_t b) { return b == 0; });
+        }
+        decoded_ += size;
+    }
+    // True once the stream is known to be longer than an empty archive can be.
+    bool seenEnough() const { return decoded_ > kRecordSize; }
+    int32_t verdict() const {
+        return !seenEnough() && zerosOnly_ ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_NOT_ARC_FILE;
+    }
+
+private:
+    uint64_t decoded_ = 0;
+    bool zerosOnly_ = true;
+};
 
 struct DecodeStep {
     enum class State { More, MemberEnd, Failed };
@@ -172,26 +203,24 @@ private:
 // Zero bytes after the last member are padding; anything else there is garbage.
 class DecodingSource final : public InputSource {
 public:
-    DecodingSource(FileDescriptor file, std::unique_ptr<Codec> codec)
-        : file_(std::move(file)),
+    DecodingSource(const InputFile& file, std::unique_ptr<Codec> codec)
+        : file_(file),
           codec_(std::move(codec)),
-          input_(new uint8_t[kInputSize]),
-          output_(new uint8_t[kOutputSize]) {}
+          input_(std::make_unique<uint8_t[]>(kInputSize)),
+          output_(std::make_unique<uint8_t[]>(kOutputSize)) {}
 
     int attach(archive* reader) override {
         return archive_read_open(reader, this, nullptr, &DecodingSource::readCallback, nullptr);
     }
 
+    // Decodes no further than needed to tell: a stream of zeros gigabytes long stops here.
+    int32_t emptyArchive() override {
+        const int32_t rc = decodeOn([this] { return empty_.seenEnough(); });
+        return rc != VARNELT_ARC_OK ? rc : empty_.verdict();
+    }
+
     int32_t finish() override {
-        for (;;) {
-            const ssize_t produced = produce();
-            if (produced < 0) {
-                return failure_;
-            }
-            if (produced == 0) {
-                return VARNELT_ARC_OK;
-            }
-        }
+        return decodeOn([] { return false; });
     }
 
     int32_t failure() const override { return failure_; }
@@ -210,19 +239,32 @@ private:
         return produced;
     }
 
+    // Decodes on until enough() or the end of the stream: OK, or the failure met on the way.
+    template <typename Enough>
+    int32_t decodeOn(Enough enough) {
+        while (!enough()) {
+            const ssize_t produced = produce();
+            if (produced < 0) {
+                return failure_;
+            }
+            if (produced == 0) {
+                break;
+            }
+        }
+        return VARNELT_ARC_OK;
+    }
+
     ssize_t fail(int32_t error) {
         failure_ = error;
         return -1;
     }
 
     bool refill() {
-        ssize_t got = 0;
-        do {
-            got = ::read(file_.get(), input_.get(), kInputSize);
-        } while (got < 0 && errno == EINTR);
+        const ptrdiff_t got = file_.readSomeAt(input_.get(), kInputSize, filePos_);
         if (got < 0) {
             return false;
         }
+        filePos_ += static_cast<uint64_t>(got);
         inPos_ = 0;
         inEnd_ = static_cast<size_t>(got);
         inputEnded_ = got == 0;
@@ -270,36 +312,82 @@ private:
                 state_ = State::BetweenMembers;
             }
             if (step.produced > 0) {
+                empty_.note(output_.get(), step.produced);
                 return static_cast<ssize_t>(step.produced);
             }
         }
         return failure_ == VARNELT_ARC_OK ? 0 : -1;
     }
 
-    FileDescriptor file_;
+    const InputFile& file_;
     std::unique_ptr<Codec> codec_;
     std::unique_ptr<uint8_t[]> input_;
     std::unique_ptr<uint8_t[]> output_;
+    uint64_t filePos_ = 0;
     size_t inPos_ = 0;
     size_t inEnd_ = 0;
     bool inputEnded_ = false;
     State state_ = State::InMember;
     int32_t failure_ = VARNELT_ARC_OK;
+    EmptyTarRule empty_;
 };
 
 template <typename C>
-std::unique_ptr<InputSource> decodingSource(FileDescriptor file) {
+std::unique_ptr<InputSource> decodingSource(const InputFile& file) {
     auto codec = std::make_unique<C>();
     if (!codec->ready()) {
         return nullptr;
     }
-    return std::make_unique<DecodingSource>(std::move(file), std::move(codec));
+    return std::make_unique<DecodingSource>(file, std::move(codec));
 }
+
+// A plain tar, or one that libarchive's compress filter decodes. To judge an archive without
+// entries, the decoded stream's head is read once more through a reader that takes it raw.
+class PlainTarSource final : public InputSource {
+public:
+    explicit PlainTarSource(const InputFile& file) : file_(file), plain_(plainFileSource(file)) {}
+
+    int attach(archive* reader) override { return plain_->attach(reader); }
+
+    int32_t emptyArchive() override {
+        const std::unique_ptr<InputSource> input = plainFileSource(file_);
+        const Reader raw(archive_read_new());
+        if (!raw) {
+            return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+        }
+        archive_read_support_filter_compress(raw.get());
+        archive_read_support_format_raw(raw.get());
+        archive_entry* entry = nullptr;
+        if (input->attach(raw.get()) != ARCHIVE_OK ||
+            archive_read_next_header(raw.get(), &entry) != ARCHIVE_OK) {
+            return VARNELT_ARC_ERROR_NOT_ARC_FILE;
+        }
+        EmptyTarRule rule;
+        while (!rule.seenEnough()) {
+            const void* block = nullptr;
+            size_t size = 0;
+            la_int64_t offset = 0;
+            const int status = archive_read_data_block(raw.get(), &block, &size, &offset);
+            if (status == ARCHIVE_EOF) {
+                break;
+            }
+            if (status != ARCHIVE_OK) {
+                return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            }
+            rule.note(static_cast<const uint8_t*>(block), size);
+        }
+        return rule.verdict();
+    }
+
+private:
+    const InputFile& file_;
+    std::unique_ptr<InputSource> plain_;
+};
 
 struct Signature {
     std::array<uint8_t, 6> bytes;
     size_t length;
-    std::unique_ptr<InputSource> (*open)(FileDescriptor file);
+    std::unique_ptr<InputSource> (*open)(const InputFile& file);
 };
 
 constexpr Signature kCompressed[] = {
@@ -308,16 +396,16 @@ constexpr Signature kCompressed[] = {
     {{0xFD, '7', 'z', 'X', 'Z', 0x00}, 6, &decodingSource<XzCodec>},
 };
 
-std::unique_ptr<InputSource> openTarSource(FileDescriptor file) {
+std::unique_ptr<InputSource> openTarSource(const InputFile& file) {
     std::array<uint8_t, 6> head{};
-    const ssize_t got = ::pread(file.get(), head.data(), head.size(), 0);
+    const ptrdiff_t got = file.readSomeAt(head.data(), head.size(), 0);
     for (const Signature& signature : kCompressed) {
-        if (got >= static_cast<ssize_t>(signature.length) &&
+        if (got >= static_cast<ptrdiff_t>(signature.length) &&
             std::memcmp(head.data(), signature.bytes.data(), signature.length) == 0) {
-            return signature.open(std::move(file));
+            return signature.open(file);
         }
     }
-    return plainFileSource(std::move(file));
+    return std::make_unique<PlainTarSource>(file);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -180,13 +179,9 @@ void fillEntryName(VarneltEntryInfo& info, std::string_view utf8Name) {
     std::memcpy(info.fileName, utf8Name.data(), used);
 }
 
-bool startsWithExecutableStub(const std::string& path) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        return false;
-    }
+bool startsWithExecutableStub(const InputFile& file) {
     char head[2] = {};
-    return std::fread(head, 1, 2, file.get()) == 2 && head[0] == 'M' && head[1] == 'Z';
+    return file.readAt(head, sizeof head, 0) && head[0] == 'M' && head[1] == 'Z';
 }
 
 }  // namespace varnelt::archiver

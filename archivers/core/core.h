@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "../../checkers/archiver_api.h"
+#include "input_file.h"
 
 namespace varnelt::archiver {
 
@@ -30,7 +31,7 @@ bool isValidUtf8(std::string_view text);
 // Fills the record's name, cut on a character boundary so that it always ends in NUL.
 void fillEntryName(VarneltEntryInfo& info, std::string_view utf8Name);
 
-// True when the file at path starts with the executable signature "MZ".
-bool startsWithExecutableStub(const std::string& path);
+// True when the file starts with the executable signature "MZ".
+bool startsWithExecutableStub(const InputFile& file);
 
 }  // namespace varnelt::archiver

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 #include "backend.h"
 #include "core.h"
@@ -69,6 +70,31 @@ SessionRegistry& registry() {
     return instance;
 }
 
+// What a call answers when it never got to judge the archive.
+template <typename Result>
+struct Unjudged {
+    Result cannotOpen;  // the file cannot be opened, or is no regular file
+    Result cannotRead;  // the system refused a read: the file is unreadable, not damaged
+    Result outOfMemory;
+};
+
+// Opens the archive once and runs fn on it. A read the system refused decides the answer
+// whatever the backend made of the bytes it did not get, so that an unreadable file is never
+// reported as a damaged archive.
+template <typename Result, typename Fn>
+Result onArchiveFile(const char* path, Unjudged<Result> unjudged, Fn&& fn) {
+    InputFile file;
+    if (file.open(path) != VARNELT_ARC_OK) {
+        return std::move(unjudged.cannotOpen);
+    }
+    try {
+        Result result = fn(file);
+        return file.readFailed() ? std::move(unjudged.cannotRead) : std::move(result);
+    } catch (const std::bad_alloc&) {
+        return std::move(file.readFailed() ? unjudged.cannotRead : unjudged.outOfMemory);
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -78,15 +104,10 @@ VARNELT_EXPORT int32_t VARNELT_API(GetVersion)(void) {
 }
 
 VARNELT_EXPORT int32_t VARNELT_API(CheckArchive)(const char* path, int32_t mode) {
-    InputFile file;
-    if (file.open(path) != VARNELT_ARC_OK) {
-        return 0;
-    }
-    try {
-        return formatBackend().checkArchive(file, mode);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
+    // Codes outside 1 and 2 let the caller tell an unreadable file from a damaged archive (0).
+    return onArchiveFile<int32_t>(
+        path, {VARNELT_ARC_ERROR_ARC_FILE_OPEN, VARNELT_ARC_ERROR_CANNOT_READ, 0},
+        [mode](const InputFile& file) { return formatBackend().checkArchive(file, mode); });
 }
 
 #if VARNELT_ARCHIVER_HAS_COMMAND
@@ -103,12 +124,11 @@ VARNELT_EXPORT int32_t VARNELT_ARCHIVER_PREFIX(VarneltWindow /*window*/, const c
         if (!command) {
             return VARNELT_ARC_ERROR_COMMAND_NAME;
         }
-        InputFile file;
-        if (const int32_t opened = file.open(command->archivePath.c_str());
-            opened != VARNELT_ARC_OK) {
-            return opened;
-        }
-        return formatBackend().test(file);
+        return onArchiveFile<int32_t>(
+            command->archivePath.c_str(),
+            {VARNELT_ARC_ERROR_ARC_FILE_OPEN, VARNELT_ARC_ERROR_CANNOT_READ,
+             VARNELT_ARC_ERROR_ENOUGH_MEMORY},
+            [](const InputFile& file) { return formatBackend().test(file); });
     } catch (const std::bad_alloc&) {
         return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
     }
@@ -116,26 +136,20 @@ VARNELT_EXPORT int32_t VARNELT_ARCHIVER_PREFIX(VarneltWindow /*window*/, const c
 #endif
 
 VARNELT_EXPORT int32_t VARNELT_API(GetFileCount)(const char* path) {
-    InputFile file;
-    if (file.open(path) != VARNELT_ARC_OK) {
-        return -1;
-    }
-    try {
+    return onArchiveFile<int32_t>(path, {-1, -1, -1}, [](const InputFile& file) {
         return formatBackend().countEntries(file);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
+    });
 }
 
 VARNELT_EXPORT VarneltArchive VARNELT_API(OpenArchive)(VarneltWindow /*window*/, const char* path,
                                                        uint32_t /*mode*/) {
-    InputFile file;
-    if (file.open(path) != VARNELT_ARC_OK) {
+    std::unique_ptr<ArchiveSession> session = onArchiveFile<std::unique_ptr<ArchiveSession>>(
+        path, {}, [](const InputFile& file) { return formatBackend().open(file); });
+    if (!session) {
         return nullptr;
     }
     try {
-        auto session = formatBackend().open(file);
-        return session ? registry().add(std::move(session)) : nullptr;
+        return registry().add(std::move(session));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

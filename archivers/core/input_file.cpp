@@ -13,7 +13,7 @@ InputFile::InputFile(InputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       size_(other.size_),
       path_(std::move(other.path_)),
-      readFailed_(other.readFailed_) {}
+      readFailed_(other.readFailed()) {}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (this != &other) {
@@ -23,7 +23,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         size_ = other.size_;
         path_ = std::move(other.path_);
-        readFailed_ = other.readFailed_;
+        readFailed_.store(other.readFailed(), std::memory_order_relaxed);
     }
     return *this;
 }
@@ -61,7 +61,7 @@ ptrdiff_t InputFile::readSomeAt(void* buffer, size_t length, uint64_t offset) co
             return got;
         }
         if (errno != EINTR) {
-            readFailed_ = true;
+            readFailed_.store(true, std::memory_order_relaxed);
             return -1;
         }
     }

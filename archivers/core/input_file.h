@@ -4,6 +4,7 @@
 // refuses is told apart from a damaged archive.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,19 +32,19 @@ public:
     const std::string& path() const { return path_; }
 
     // Exactly length bytes from offset. False at the end of the file or on a read error;
-    // readFailed() then tells which.
+    // readFailed() then tells which. Safe to call from several threads at once.
     bool readAt(void* buffer, size_t length, uint64_t offset) const;
     // Up to length bytes from offset: the count read, 0 at the end, -1 on a read error.
     ptrdiff_t readSomeAt(void* buffer, size_t length, uint64_t offset) const;
     // True once a read was refused by the system (EIO, say): the archive could not be read,
     // which is not the archive's fault.
-    bool readFailed() const { return readFailed_; }
+    bool readFailed() const { return readFailed_.load(std::memory_order_relaxed); }
 
 private:
     int fd_ = -1;
     int64_t size_ = 0;
     std::string path_;
-    mutable bool readFailed_ = false;
+    mutable std::atomic<bool> readFailed_{false};
 };
 
 }  // namespace varnelt::archiver

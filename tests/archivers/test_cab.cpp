@@ -1,11 +1,14 @@
 // What only the CAB library does: MSZIP blocks checked through their CFDATA checksums and the
-// decoder, cabinets inside executables, and names flagged UTF-8 or stored in CP932.
+// decoder, each folder decoded once whatever its files' offsets, files inside their folders,
+// cabinets inside executables, and names flagged UTF-8 or stored in CP932.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "archivers/cab_cabinet.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
+#include "tests/support/cab_layout.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt::test {
@@ -72,6 +75,91 @@ TEST_F(CabLibrary, MszipCabinetPassesAndChangedDataFails) {
     EXPECT_TRUE(passes(write(QStringLiteral("unchecked.cab"), unchecked)));
     unchecked[middle] = static_cast<char>(~unchecked[middle]);
     EXPECT_FALSE(passes(write(QStringLiteral("unchecked-damaged.cab"), unchecked)));
+}
+
+// Counts the bytes that the library's full test decodes.
+class CountingSink final : public archiver::cab::DecodedSink {
+public:
+    void write(const void* /*data*/, size_t size) override { bytes += size; }
+    uint64_t bytes = 0;
+};
+
+// The full test's verdict on path, and how many bytes it decoded on the way.
+std::pair<int32_t, uint64_t> decodedByTest(const QString& path) {
+    archiver::InputFile file;
+    if (file.open(path.toUtf8().constData()) != VARNELT_ARC_OK) {
+        return {VARNELT_ARC_ERROR_ARC_FILE_OPEN, 0};
+    }
+    archiver::cab::Cabinet cabinet(file);
+    if (const int32_t opened = cabinet.open(); opened != VARNELT_ARC_OK) {
+        return {opened, 0};
+    }
+    CountingSink sink;
+    const int32_t verdict = cabinet.verify(sink);
+    return {verdict, sink.bytes};
+}
+
+QList<cab::FileRecord> recordsAt(int count, uint32_t offset, uint32_t length) {
+    QList<cab::FileRecord> records;
+    for (int i = 0; i < count; ++i) {
+        records.append({QByteArray("file") + QByteArray::number(i) + ".txt", offset, length, 0});
+    }
+    return records;
+}
+
+// Files of one folder may all start at its beginning; decoding the folder again for each file
+// took minutes for a cabinet of a few hundred kilobytes.
+TEST_F(CabLibrary, EachFolderIsDecodedOnceWhateverItsFilesOffsets) {
+    const QByteArray content = sampleContent(300000, 9);
+    const QByteArray single = readFile(gcab(QStringLiteral("single"), {{"big.txt", content}}));
+    const auto size = static_cast<uint32_t>(content.size());
+    const QString shared =
+        write(QStringLiteral("shared.cab"), cab::withFiles(single, recordsAt(1000, 0, size)));
+    EXPECT_TRUE(passes(shared));
+    EXPECT_EQ(library_->count(shared), 1000);
+    EXPECT_EQ(decodedByTest(shared), std::make_pair(int32_t{VARNELT_ARC_OK}, uint64_t{size}));
+
+    QList<cab::FileRecord> scattered = recordsAt(500, size / 2, size / 2);
+    scattered += recordsAt(500, 0, size / 3);
+    const QString mixed = write(QStringLiteral("mixed.cab"), cab::withFiles(single, scattered));
+    EXPECT_EQ(decodedByTest(mixed), std::make_pair(int32_t{VARNELT_ARC_OK}, uint64_t{size}));
+}
+
+TEST_F(CabLibrary, FilesMustLieInsideTheirFoldersDecodedData) {
+    const QByteArray content = sampleContent(100000, 4);
+    const QByteArray single = readFile(gcab(QStringLiteral("single"), {{"data.bin", content}}));
+    const auto size = static_cast<uint32_t>(content.size());
+    const struct {
+        uint32_t offset;
+        uint32_t length;
+        bool inside;
+    } cases[] = {{0, size, true},          {size - 1, 1, true},    {size, 0, true},
+                 {0, size + 1, false},     {size, 1, false},       {size + 40000, 10, false},
+                 {0xFFFFFFF0u, 32, false}, {1, 0xFFFFFFFFu, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.offset) + "+" + std::to_string(c.length));
+        const QString archive =
+            write(QStringLiteral("bounds.cab"),
+                  cab::withFiles(single,
+                                 {{"first.txt", 0, 10, 0}, {"second.txt", c.offset, c.length, 0}}));
+        EXPECT_EQ(passes(archive), c.inside);
+    }
+}
+
+TEST_F(CabLibrary, BlocksThatNoFileUsesAreCheckedToo) {
+    // Long enough that the decoder's read-ahead for the first file stops short of the end.
+    QByteArray content;
+    for (int seed = 0; content.size() < 3000000; ++seed) {
+        content += qCompress(sampleContent(4096, seed));
+    }
+    const QByteArray single = readFile(gcab(QStringLiteral("single"), {{"big.bin", content}}));
+    ASSERT_GT(single.size(), 2000000);
+    const QByteArray head = cab::withFiles(single, {{"head.txt", 0, 100, 0}});
+    EXPECT_TRUE(passes(write(QStringLiteral("head.cab"), head)));
+    QByteArray damaged = head;
+    damaged[damaged.size() - 100] = static_cast<char>(~damaged[damaged.size() - 100]);
+    EXPECT_FALSE(passes(write(QStringLiteral("tail-damaged.cab"), damaged)))
+        << "the last block lies past every file but is still decoded and checked";
 }
 
 TEST_F(CabLibrary, CabinetInsideAnExecutablePasses) {

@@ -2,6 +2,8 @@
 // damaged, truncated, empty or foreign one, and count and name entries from headers.
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -9,41 +11,11 @@
 
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
+#include "tests/support/format_cases.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt::test {
 namespace {
-
-using Maker = bool (*)(const QString&, const EntryList&);
-
-struct FormatCase {
-    const char* label;
-    LibraryUnderTest library;
-    Maker make;
-    const char* extension;
-    // Formats without any checksum over entry data (plain tar) cannot notice a changed byte.
-    bool dataChecksummed;
-    // Cabinets store files only, never a folder of their own.
-    bool storesFolderEntries = true;
-};
-
-void PrintTo(const FormatCase& format, std::ostream* out) {
-    *out << format.label;
-}
-
-const FormatCase kFormats[] = {
-    {"zip", {"libunzip32.so", "UnZip", "-t -qq"}, &makeZip, "zip", true},
-    {"sevenzip", {"lib7-zip32.so", "SevenZip", "t"}, &makeSevenZip, "7z", true},
-    {"lzh", {"libunlha32.so", "Unlha", "t -ngm"}, &makeLzh, "lzh", true},
-    {"cab", {"libcab32.so", "Cab", nullptr}, &makeCab, "cab", true, false},
-    {"tar", {"libtar32.so", "Tar", nullptr}, &makeTar, "tar", false},
-    {"tgz", {"libtar32.so", "Tar", nullptr}, &makeTgz, "tgz", true},
-    {"tbz", {"libtar32.so", "Tar", nullptr}, &makeTbz, "tbz", true},
-    {"txz", {"libtar32.so", "Tar", nullptr}, &makeTxz, "txz", true},
-    {"rar4", {"libunrar32.so", "Unrar", nullptr}, &makeRar4, "rar", true},
-    {"gza", {"libbga32.so", "Bga", nullptr, true}, &makeGza, "gza", true},
-    {"bza", {"libbga32.so", "Bga", nullptr, true}, &makeBza, "bza", true},
-};
 
 class Conformance : public ::testing::TestWithParam<FormatCase> {
 protected:
@@ -87,6 +59,32 @@ TEST_P(Conformance, TruncatedArchiveFails) {
     const QString archive = makeLarge();
     truncateToPercent(archive, 60);
     EXPECT_NE(library_->test(archive), 0);
+}
+
+TEST_P(Conformance, EveryCutOfASmallArchiveFails) {
+    if (GetParam().cutAfterEntryIsArchive) {
+        GTEST_SKIP() << "a cut after an entry leaves a complete archive in this format";
+    }
+    const QString archive =
+        make(QStringLiteral("small"), {{QStringLiteral("a.txt"), "alpha"},
+                                       {QStringLiteral("docs/b.txt"), sampleContent(2000, 5)}});
+    const QByteArray intact = readFile(archive);
+    for (qsizetype length = 0; length < intact.size(); ++length) {
+        writeFile(archive, intact.left(length));
+        EXPECT_NE(library_->test(archive), 0) << "cut to " << length << " bytes";
+    }
+}
+
+// A damaged download is often nothing but zeros, whatever its name.
+TEST_P(Conformance, FileOfNothingButZerosFails) {
+    const QString zeros =
+        scratch_.path(QStringLiteral("zeros.") + QLatin1String(GetParam().extension));
+    QFile file(zeros);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(50 * 1000 * 1000));
+    file.close();
+    EXPECT_NE(library_->test(zeros), 0);
+    EXPECT_LT(library_->count(zeros), 0);
+    EXPECT_FALSE(library_->firstName(zeros).has_value());
 }
 
 TEST_P(Conformance, EmptyShortAndForeignFilesFail) {

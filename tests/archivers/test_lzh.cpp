@@ -6,6 +6,7 @@
 
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
+#include "tests/support/call_in_process.h"
 #include "tests/support/lzh_writer.h"
 #include "tests/support/scratch.h"
 
@@ -72,6 +73,22 @@ TEST_F(LzhLibrary, StoredMethodsOfOtherToolsPassAndUnknownOnesAreNamed) {
                                   storedLzh({{"-lh0-", "a.txt", data}, {"-lh9-", "b.txt", data}}));
     EXPECT_EQ(library_->test(unknown), VARNELT_ARC_ERROR_METHOD);
     EXPECT_EQ(library_->count(unknown), 2) << "counting reads headers only";
+}
+
+// A header may claim gigabytes for a few compressed bytes. Some decoders go on making output
+// from nothing once the data has run out, so the test stops there, not at the claimed size.
+TEST_F(LzhLibrary, DecodingStopsWhereTheDataRunsOut) {
+    for (const char* method :
+         {"-lh1-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lzs-", "-lz5-", "-pm1-", "-pm2-"}) {
+        SCOPED_TRACE(method);
+        const QString archive =
+            write(QStringLiteral("claims.lzh"),
+                  storedLzh({{method, "big.bin", QByteArray(1, '\xff'), 0xFFFFFFFFu}}));
+        const auto answers =
+            callInProcess({"libunlha32.so", "Unlha", "t -ngm"}, archive, {.timeoutMs = 60000});
+        ASSERT_TRUE(answers.has_value());
+        EXPECT_EQ(answers->command, VARNELT_ARC_ERROR_FILE_CRC);
+    }
 }
 
 TEST_F(LzhLibrary, NamesAreTakenFromTheRawHeader) {

@@ -1,9 +1,11 @@
 // libunrar32 over RAR 4 archives from the test writer (stored entries): header and data
-// checksums, folder names, self-extractors, and foreign formats.
+// checksums, the block chain to its end, symbolic links, folder names, self-extractors, and
+// foreign formats.
 #include <gtest/gtest.h>
 
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
+#include "tests/support/rar4_writer.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt::test {
@@ -87,6 +89,91 @@ TEST_F(RarLibrary, DamagedStoredDataFails) {
         flipByte(archive, offset);
         EXPECT_FALSE(passes(archive));
         EXPECT_EQ(unrar_.count(archive), 3) << "the headers are still intact";
+    }
+}
+
+// Cut anywhere, an archive fails, unless the cut falls right after a complete file block: RAR
+// itself writes archives without the end-of-archive block when asked to.
+TEST_F(RarLibrary, EveryCutFailsUnlessACompleteBlockEndsThere) {
+    const QList<rar4::Item> items{{QStringLiteral("a.txt"), "alpha"},
+                                  {QStringLiteral("docs/"), {}, rar4::Kind::Folder},
+                                  {QStringLiteral("docs/b.txt"), sampleContent(60, 3)}};
+    const QByteArray intact = rar4::archive(items);
+    QList<qsizetype> blockEnds;
+    qsizetype at = rar4::kMarkerSize + rar4::kMainHeaderSize;
+    for (const rar4::Item& item : items) {
+        at += rar4::fileHeaderSize(item) + item.data.size();
+        blockEnds << at;
+    }
+    ASSERT_EQ(at + rar4::kEndBlockSize, intact.size());
+    const QString archive = scratch_.path(QStringLiteral("cut.rar"));
+    writeFile(archive, intact);
+    ASSERT_TRUE(passes(archive));
+    for (qsizetype length = 1; length < intact.size(); ++length) {
+        SCOPED_TRACE("cut to " + std::to_string(length) + " bytes");
+        writeFile(archive, intact.left(length));
+        EXPECT_EQ(passes(archive), blockEnds.contains(length));
+    }
+}
+
+TEST_F(RarLibrary, DamagedOrLongerEndBlockIsChecked) {
+    const QList<rar4::Item> items{{QStringLiteral("a.txt"), "alpha"}};
+    QByteArray bytes = rar4::archive(items);
+    const qsizetype endBlock = bytes.size() - rar4::kEndBlockSize;
+    const QString archive = scratch_.path(QStringLiteral("end.rar"));
+    for (const qsizetype field : {0, 3, 5}) {  // HEAD_CRC, HEAD_FLAGS, HEAD_SIZE
+        SCOPED_TRACE(field);
+        QByteArray damaged = bytes;
+        damaged[endBlock + field] = static_cast<char>(damaged[endBlock + field] ^ 0x01);
+        writeFile(archive, damaged);
+        EXPECT_FALSE(passes(archive));
+    }
+    // RAR 3 and later may store the data CRC and the volume number in the end block.
+    QByteArray longer = bytes.left(endBlock);
+    QByteArray body("\x7b\x0a\x40\x0d\x00", 5);  // EARC_DATACRC | EARC_VOLNUMBER, 13 bytes
+    body += QByteArray("\x11\x22\x33\x44\x00\x00", 6);
+    const uint32_t crc = rar4::crc32Of(body);
+    longer += QByteArray(1, static_cast<char>(crc & 0xFF)) +
+              QByteArray(1, static_cast<char>((crc >> 8) & 0xFF)) + body;
+    writeFile(archive, longer);
+    EXPECT_TRUE(passes(archive));
+    for (qsizetype cut = 1; cut < 13; ++cut) {
+        SCOPED_TRACE("end block cut to " + std::to_string(13 - cut) + " bytes");
+        writeFile(archive, longer.chopped(cut));
+        EXPECT_FALSE(passes(archive));
+    }
+}
+
+// As the RAR program writes them on Unix: HOST_OS 3, S_IFLNK in the attributes, the target
+// stored as the entry's data with its CRC.
+TEST_F(RarLibrary, SymbolicLinksPassDamagedTargetsFail) {
+    const QList<rar4::Item> items{
+        {QStringLiteral("target.txt"), sampleContent(3000, 5)},
+        {QStringLiteral("link"), "target.txt", rar4::Kind::Symlink},
+        {QStringLiteral("docs/"), {}, rar4::Kind::Folder},
+        {QStringLiteral("docs/inner"), "../target.txt", rar4::Kind::Symlink, 0x33},
+        {QStringLiteral("after.txt"), sampleContent(500, 6)},
+        {QStringLiteral("last"), "docs", rar4::Kind::Symlink}};
+    const QByteArray intact = rar4::archive(items, {.unixHost = true});
+    const QString archive = scratch_.path(QStringLiteral("links.rar"));
+    writeFile(archive, intact);
+    EXPECT_TRUE(passes(archive));
+    EXPECT_EQ(unrar_.count(archive), 6);
+    EXPECT_EQ(unrar_.firstName(archive), std::optional<std::string>("target.txt"));
+
+    // The first byte of each entry's data: both links' targets, and the stored file after them.
+    qsizetype at = rar4::kMarkerSize + rar4::kMainHeaderSize;
+    for (const rar4::Item& item : items) {
+        at += rar4::fileHeaderSize(item);
+        if (!item.data.isEmpty()) {
+            SCOPED_TRACE(item.name.toStdString());
+            QByteArray damaged = intact;
+            damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
+            writeFile(archive, damaged);
+            EXPECT_FALSE(passes(archive));
+            EXPECT_EQ(unrar_.count(archive), 6) << "the headers are still intact";
+        }
+        at += item.data.size();
     }
 }
 

@@ -1,6 +1,10 @@
 // libtar32 beyond the common checks: the end of every compressed stream is verified, gzip
-// members and padding, compress, foreign formats, and tests on several threads at once.
+// members and padding, compress, archives without entries against runs of zeros, and foreign
+// formats.
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
 
 #include <vector>
 
@@ -98,6 +102,90 @@ TEST_F(TarLibrary, CompressedWithCompressPasses) {
     EXPECT_EQ(tar_.count(archive), 3);
     truncateToPercent(archive, 50);
     EXPECT_FALSE(passes(archive));
+}
+
+// A damaged download is often nothing but zeros; only as many as an empty archive really has
+// (its end blocks padded to one 10240-byte record) make a tar, compressed or not.
+TEST_F(TarLibrary, EmptyArchivesPassLongerRunsOfZerosDoNot) {
+    const QString empty = scratch_.path(QStringLiteral("empty.tar"));
+    ASSERT_TRUE(runTool(QStringLiteral("tar"),
+                        {QStringLiteral("-cf"), empty, QStringLiteral("--files-from=/dev/null")},
+                        scratch_.root()));
+    ASSERT_EQ(readFile(empty), QByteArray(10240, '\0'));
+    const QString zeros = scratch_.path(QStringLiteral("zeros.tar"));
+    QFile sparse(zeros);
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(50 * 1000 * 1000));
+    sparse.close();
+    const QString justOver = scratch_.path(QStringLiteral("over.tar"));
+    writeFile(justOver, QByteArray(10240 + 512, '\0'));
+
+    // Each compressor's output of the empty archive and of 50 MB of zeros.
+    const struct {
+        const char* program;
+        QStringList switches;
+        const char* suffix;
+    } compressors[] = {{"gzip", {QStringLiteral("-k")}, ".gz"},
+                       {"bzip2", {QStringLiteral("-k")}, ".bz2"},
+                       {"xz", {QStringLiteral("-k"), QStringLiteral("-0")}, ".xz"}};
+    QStringList passing{empty};
+    QStringList failing{zeros, justOver};
+    for (const auto& compressor : compressors) {
+        for (const QString& source : {empty, justOver, zeros}) {
+            ASSERT_TRUE(runTool(QString::fromLatin1(compressor.program),
+                                compressor.switches + QStringList{source}, scratch_.root()));
+            (source == empty ? passing : failing) << source + QLatin1String(compressor.suffix);
+        }
+    }
+    // compress, which libarchive's filter decodes: the zeros shrink below one record, so only
+    // the decoded length tells.
+    for (const QString& source : {empty, justOver, zeros}) {
+        const QString target = source + QStringLiteral(".Z");
+        ASSERT_TRUE(
+            runTool(QStringLiteral("bsdtar"),
+                    {QStringLiteral("-c"), QStringLiteral("-Z"), QStringLiteral("--format=raw"),
+                     QStringLiteral("-f"), target, QFileInfo(source).fileName()},
+                    scratch_.root()));
+        (source == empty ? passing : failing) << target;
+    }
+    ASSERT_LT(QFileInfo(justOver + QStringLiteral(".Z")).size(), 10240);
+
+    for (const QString& file : passing) {
+        SCOPED_TRACE(file.toStdString());
+        EXPECT_TRUE(passes(file));
+        EXPECT_EQ(tar_.count(file), 0);
+    }
+    for (const QString& file : failing) {
+        SCOPED_TRACE(file.toStdString());
+        EXPECT_FALSE(passes(file));
+        EXPECT_LT(tar_.count(file), 0);
+        EXPECT_FALSE(tar_.firstName(file).has_value());
+    }
+}
+
+TEST_F(TarLibrary, ArchiveWithEntriesPassesWithItsPadding) {
+    const QString staging = stageEntries(scratch_.path(QStringLiteral("pad.in")), entries_);
+    const QStringList names{QStringLiteral("docs"), QStringLiteral("docs/a.txt"),
+                            QStringLiteral("b.txt")};
+    // GNU tar with records of 126 blocks, and bsdtar with its own.
+    const QString gnu = scratch_.path(QStringLiteral("gnu.tar"));
+    const QString bsd = scratch_.path(QStringLiteral("bsd.tar"));
+    ASSERT_TRUE(runTool(QStringLiteral("tar"),
+                        QStringList{QStringLiteral("--no-recursion"), QStringLiteral("-b"),
+                                    QStringLiteral("126"), QStringLiteral("-cf"), gnu} +
+                            names,
+                        staging));
+    ASSERT_TRUE(runTool(QStringLiteral("bsdtar"),
+                        QStringList{QStringLiteral("-n"), QStringLiteral("-cf"), bsd} + names,
+                        staging));
+    ASSERT_EQ(QFileInfo(gnu).size() % (126 * 512), 0);
+    for (const QString& archive : {gnu, bsd}) {
+        SCOPED_TRACE(archive.toStdString());
+        EXPECT_TRUE(passes(archive));
+        EXPECT_EQ(tar_.count(archive), 3);
+        ASSERT_TRUE(
+            runTool(QStringLiteral("gzip"), {QStringLiteral("-k"), archive}, scratch_.root()));
+        EXPECT_TRUE(passes(archive + QStringLiteral(".gz")));
+    }
 }
 
 TEST_F(TarLibrary, CompressedNonTarAndOtherArchivesAreRefused) {

@@ -39,7 +39,7 @@ QByteArray storedLzh(const QList<StoredLzhEntry>& entries) {
         QByteArray body;  // the header from its method on: what its checksum covers
         body.append(entry.method);
         appendLe32(body, static_cast<uint32_t>(entry.data.size()));  // compressed
-        appendLe32(body, static_cast<uint32_t>(entry.data.size()));  // original
+        appendLe32(body, entry.originalSize.value_or(static_cast<uint32_t>(entry.data.size())));
         appendLe32(body, 0x5A218000);  // 2025-01-01 16:00, MS-DOS time and date
         body.append('\x20');           // attribute: archive
         body.append('\x00');           // header level

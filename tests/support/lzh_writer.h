@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 #include "tests/support/archive_makers.h"
 
@@ -21,6 +22,8 @@ struct StoredLzhEntry {
     QByteArray method;  // "-lh0-", "-lz4-", "-pm0-": the data is stored as it is
     QByteArray name;    // raw bytes, "\" separating folders
     QByteArray data;
+    // The original size field; the data's size when unset.
+    std::optional<uint32_t> originalSize = std::nullopt;
 };
 
 // A level-0 archive with an end mark; names longer than 233 bytes are not allowed.
