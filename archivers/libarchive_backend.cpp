@@ -161,13 +161,6 @@ OpenedReader openReader(const LibarchiveFormat& format, const InputFile& file) {
         opened.error = VARNELT_ARC_ERROR_NOT_ARC_FILE;
         return opened;
     }
-    if (format.screen) {
-        if (const int32_t screened = format.screen(file.fd(), file.size());
-            screened != VARNELT_ARC_OK) {
-            opened.error = screened;
-            return opened;
-        }
-    }
     opened.source = format.openSource ? format.openSource(file) : plainFileSource(file);
     opened.reader.reset(archive_read_new());
     if (!opened.source || !opened.reader) {

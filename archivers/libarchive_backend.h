@@ -68,10 +68,6 @@ struct LibarchiveFormat {
     // An extra check of the entries' data during the test; nullptr when libarchive's own
     // checks suffice.
     std::unique_ptr<DataCheck> (*makeDataCheck)(const InputFile& file) = nullptr;
-    // Looks at the file before libarchive does, for faults libarchive would only meet after
-    // acting on them (a header size that asks for gigabytes, say): OK or an error code. Gets
-    // the opened file's descriptor, for positioned reads only.
-    int32_t (*screen)(int fd, int64_t fileSize) = nullptr;
     // Names written by tools that use "\" between folders (see storedNameToUtf8).
     bool backslashSeparators = false;
 };

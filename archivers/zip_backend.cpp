@@ -51,11 +51,6 @@ int soundRank(int32_t result) {
     }
 }
 
-bool behindExecutableStub(const InputFile& file) {
-    std::array<char, 2> head{};
-    return file.readAt(head.data(), head.size(), 0) && head[0] == 'M' && head[1] == 'Z';
-}
-
 // The directory of a listable archive, or the error code.
 int32_t locateListable(const InputFile& file, DirectoryLocation& location) {
     const int32_t located = zip::locateDirectory(file, location);
@@ -143,7 +138,7 @@ public:
         if (walked != VARNELT_ARC_OK) {
             return nullptr;
         }
-        return std::make_unique<ArchiveSession>(std::move(firstName), behindExecutableStub(file));
+        return std::make_unique<ArchiveSession>(std::move(firstName), startsWithExecutableStub(file));
     }
 };
 
