@@ -3,7 +3,6 @@
 #include <archive.h>
 
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
