@@ -26,4 +26,16 @@ QString HelpFilePath() {
         .absoluteFilePath();
 }
 
+QString WorkerProgramPath() {
+    const QString program = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {program + QStringLiteral("/varnelt-worker"),
+                                     program + QStringLiteral("/../lib/varnelt/varnelt-worker")}) {
+        const QFileInfo file(candidate);
+        if (file.isFile() && file.isExecutable()) {
+            return file.absoluteFilePath();
+        }
+    }
+    return {};
+}
+
 }  // namespace varnelt

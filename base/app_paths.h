@@ -12,4 +12,8 @@ QString IniFilePath();
 // The help page beside the program (a build tree) or in the installed share folder.
 QString HelpFilePath();
 
+// The archive worker program: beside the running program (a build tree), else in
+// ../lib/varnelt beside it (installed). Empty when neither holds it.
+QString WorkerProgramPath();
+
 }  // namespace varnelt

@@ -33,6 +33,8 @@ constexpr CatalogueEntry kCatalogue[] = {
     {kErrorIncompleteWrite, "ファイルを最後まで書き込めませんでした。",
      "The file could not be written completely"},
     {kErrorNotRegularFile, "通常のファイルではありません。", "Not a regular file"},
+    {kErrorWorkerFailed, "書庫を検査するプロセスを開始できません。",
+     "The archive worker could not be started"},
 };
 
 const CatalogueEntry* find(int number) {

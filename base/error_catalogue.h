@@ -12,6 +12,7 @@ inline constexpr int kErrorInvalidPattern = 1001;   // an unclosed "[" in the ex
 inline constexpr int kErrorNoFreeName = 1002;       // every numbered name is taken
 inline constexpr int kErrorIncompleteWrite = 1003;  // a write that stopped short
 inline constexpr int kErrorNotRegularFile = 1004;   // a pipe, device or folder where a file was
+inline constexpr int kErrorWorkerFailed = 1005;     // the archive worker could not be started
 
 // The Japanese description shown in the error box, followed by the path.
 QString JapaneseDescription(const RuntimeError& error);

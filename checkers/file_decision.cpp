@@ -2,7 +2,6 @@
 
 #include <cerrno>
 
-#include "base/error_catalogue.h"
 #include "base/regular_file.h"
 
 namespace varnelt {
@@ -12,10 +11,9 @@ namespace {
 // A file that cannot be opened or read: missing when it (or a folder on its way) is gone.
 FileOutcome notRead(int error) {
     if (error == ENOENT || error == ENOTDIR) {
-        return {OutcomeKind::Missing, kMissingFileVerdict, QString()};
+        return {OutcomeKind::Missing, kMissingFileVerdict, 0};
     }
-    return {OutcomeKind::Unreadable, kUnreadableFileVerdict,
-            EnglishDescription(RuntimeError{error, QString()})};
+    return {OutcomeKind::Unreadable, kUnreadableFileVerdict, error};
 }
 
 // The first bytes of the file, which the extension rule compares, or the errno of the failure.
@@ -40,14 +38,18 @@ int readHead(const QByteArray& path, LeadingBytes& head) {
 }  // namespace
 
 FileOutcome DecideFile(const QByteArray& path, const QString& name,
-                       std::span<const ArchiveChecker> checkers) {
+                       std::span<const ArchiveChecker> checkers, size_t firstChecker,
+                       const CheckerStarting& starting) {
     CheckedFile file{path, name, {}};
     if (const int error = readHead(path, file.head); error != 0) {
         return notRead(error);
     }
     CheckOutcome outcome;
-    for (const ArchiveChecker& checker : checkers) {
-        outcome = checker.CheckFile(file);
+    for (size_t i = firstChecker; i < checkers.size(); ++i) {
+        if (starting) {
+            starting(i);
+        }
+        outcome = checkers[i].CheckFile(file);
         if (outcome.readError != 0) {
             return notRead(outcome.readError);
         }
@@ -55,7 +57,7 @@ FileOutcome DecideFile(const QByteArray& path, const QString& name,
             break;
         }
     }
-    return {outcome.result == 1 ? OutcomeKind::Good : OutcomeKind::Bad, outcome.verdict, QString()};
+    return {outcome.result == 1 ? OutcomeKind::Good : OutcomeKind::Bad, outcome.verdict, 0};
 }
 
 }  // namespace varnelt

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <span>
 
 #include "checkers/archive_checker.h"
@@ -22,15 +23,20 @@ enum class OutcomeKind {
 struct FileOutcome {
     OutcomeKind kind = OutcomeKind::Missing;
     QString verdict;
-    QString reason;  // why the file could not be read, in the system's words; else empty
+    int readError = 0;  // why an unreadable file could not be read: an errno or catalogue number
 };
+
+// Told the index of each checker before its library is asked.
+using CheckerStarting = std::function<void(size_t)>;
 
 // Opens the file first (O_NONBLOCK, a regular file only) and reads its first bytes: a file
 // that is missing or cannot be read never reaches a library. Then offers it to each checker
 // in turn until one answers other than 0; that answer, or the last checker's, decides.
 // path is the system's bytes; name is the decoded file name the rules compare. Checkers come
-// in the order LZH, ZIP, CAB, TAR, RAR, BGA, YZ1, GCA, 7z.
+// in the order LZH, ZIP, CAB, TAR, RAR, BGA, YZ1, GCA, 7z. A decision taken up again after a
+// library failed the file begins at firstChecker.
 FileOutcome DecideFile(const QByteArray& path, const QString& name,
-                       std::span<const ArchiveChecker> checkers);
+                       std::span<const ArchiveChecker> checkers, size_t firstChecker = 0,
+                       const CheckerStarting& starting = {});
 
 }  // namespace varnelt

@@ -5,21 +5,27 @@
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTextStream>
-#include <QThread>
 
 #include <cerrno>
+#include <csignal>
+#include <functional>
+#include <memory>
 #include <optional>
 
-#include "engine/elapsed.h"
+#include "base/app_paths.h"
 #include "base/error_catalogue.h"
-#include "engine/log_format.h"
 #include "base/name_decoding.h"
-#include "engine/parallel_check.h"
 #include "base/paths.h"
+#include "base/regular_file.h"
 #include "base/version.h"
 #include "checkers/archiver_set.h"
+#include "engine/check_engine.h"
+#include "engine/elapsed.h"
+#include "engine/log_format.h"
+#include "engine/run_setup.h"
 #include "targets/registrar.h"
 
 namespace varnelt {
@@ -55,12 +61,21 @@ const char kUsage[] =
     "                  not followed)\n"
     "  --jobs N        test N files at once (default: the number of cores); records are\n"
     "                  still written in registration order\n"
+    "  --time-limit S  each file's test may take S seconds plus one second per MB of\n"
+    "                  the file (default 60; 0: no limit)\n"
+    "  --memory-limit MB  each test may use MB megabytes of memory (default 2048;\n"
+    "                  0: no limit)\n"
     "  --log FILE      write the log to FILE instead of standard output\n"
     "  --help          show this text\n"
     "  --version       show the version\n"
     "\n"
     "A file that cannot be read (no permission, a failing disk) is never judged: its record\n"
     "says so and the system's reason goes to standard error.\n"
+    "Archives are tested in separate worker processes. A test that crashes its library or\n"
+    "passes a limit fails like a damaged archive, and the reason goes to standard error.\n"
+    "Each record is written as soon as it and every record before it are decided. On\n"
+    "SIGINT or SIGTERM no further file is begun, the tests under way are given up, the\n"
+    "summary is printed and the exit status is 130.\n"
     "A summary (good, bad, missing, unreadable, total, elapsed time) goes to standard error,\n"
     "and on a terminal a progress line too.\n"
     "\n"
@@ -82,6 +97,7 @@ struct Options {
     ExtensionFilter filter;
     bool recursive = false;
     int jobs = 1;
+    RunLimits limits;
     QByteArray logFile;
     QByteArrayList paths;  // the system's bytes
 };
@@ -176,7 +192,12 @@ Options parseOptions(const QByteArrayList& arguments, const ArchiverSet& archive
     const QCommandLineOption recursive(QStringLiteral("r"));
     const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({formats, rules, count, filter, recursive, jobs, log});
+    const QCommandLineOption timeLimit(QStringLiteral("time-limit"), QString(),
+                                       QStringLiteral("S"));
+    const QCommandLineOption memoryLimit(QStringLiteral("memory-limit"), QString(),
+                                         QStringLiteral("MB"));
+    parser.addOptions(
+        {formats, rules, count, filter, recursive, jobs, log, timeLimit, memoryLimit});
     QStringList latin1{QStringLiteral("varnelt-check")};
     for (const QByteArray& argument : arguments) {
         latin1 << QString::fromLatin1(argument);
@@ -213,15 +234,24 @@ Options parseOptions(const QByteArrayList& arguments, const ArchiverSet& archive
     options.filter = parseFilter(parser.isSet(filter) ? text(filter) : QStringLiteral("off"),
                                  options.formats, archivers);
     options.recursive = parser.isSet(recursive);
-    options.jobs = QThread::idealThreadCount();
-    if (parser.isSet(jobs)) {
-        const auto value = parseNumber(text(jobs), 1, 256);
-        if (!value) {
-            throw UsageError{
-                QStringLiteral("--jobs takes a number from 1 to 256, not '%1'").arg(text(jobs))};
+    const auto number = [&](const QCommandLineOption& option, int low, int high, int fallback) {
+        if (!parser.isSet(option)) {
+            return fallback;
         }
-        options.jobs = *value;
-    }
+        const auto value = parseNumber(text(option), low, high);
+        if (!value) {
+            throw UsageError{QStringLiteral("--%1 takes a number from %2 to %3, not '%4'")
+                                 .arg(option.names().constFirst())
+                                 .arg(low)
+                                 .arg(high)
+                                 .arg(text(option))};
+        }
+        return *value;
+    };
+    options.jobs = number(jobs, 1, 256, AutomaticJobs());
+    options.limits.timeLimitSeconds = number(timeLimit, 0, 86400 * 365, kDefaultTimeLimitSeconds);
+    options.limits.memoryLimitMB =
+        number(memoryLimit, 0, 1024 * 1024 * 1024, kDefaultMemoryLimitMB);
     options.logFile = parser.value(log).toLatin1();
     for (const QString& path : parser.positionalArguments()) {
         options.paths << path.toLatin1();
@@ -256,37 +286,118 @@ std::vector<TargetRow> registerPaths(const Options& options, int& errors) {
     return rows;
 }
 
+// Records reach the file as soon as they are written: a run that is killed leaves every
+// record decided so far behind.
 class LogOutput {
 public:
     // fileName is the system's bytes; empty for standard output.
     explicit LogOutput(const QByteArray& fileName) {
         if (fileName.isEmpty()) {
-            file_.open(stdout, QIODevice::WriteOnly);
-            return;
-        }
-        const int fd = ::open(fileName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            openError_ = errno;
+            fd_ = FileDescriptor(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
         } else {
-            file_.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+            fd_ = FileDescriptor(
+                ::open(fileName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        }
+        if (fd_.get() < 0) {
+            error_ = errno;
         }
     }
-    bool isOpen() const { return file_.isOpen(); }
-    int openError() const { return openError_; }
+    bool isOpen() const { return fd_.get() >= 0; }
+    // The errno of the first failure, or 0.
+    int error() const { return error_; }
     void write(const QByteArray& record) {
-        if (file_.write(record) != record.size()) {
-            failed_ = true;
+        for (qsizetype written = 0; error_ == 0 && written < record.size();) {
+            const ssize_t done = ::write(fd_.get(), record.constData() + written,
+                                         static_cast<size_t>(record.size() - written));
+            if (done < 0 && errno != EINTR) {
+                error_ = errno;
+            } else if (done > 0) {
+                written += done;
+            }
         }
     }
-    // True when every record reached the file.
-    bool finish() { return file_.flush() && !failed_ && file_.error() == QFileDevice::NoError; }
-    QString errorString() const { return file_.errorString(); }
+    void close() {
+        if (error_ == 0 && !fd_.close()) {
+            error_ = errno;
+        }
+    }
 
 private:
-    QFile file_;
-    int openError_ = 0;
-    bool failed_ = false;
+    FileDescriptor fd_;
+    int error_ = 0;
 };
+
+// SIGINT and SIGTERM, turned into an event of the run's loop.
+class InterruptWatch {
+public:
+    explicit InterruptWatch(std::function<void()> interrupted) {
+        if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return;
+        }
+        signalPipe = pipe_[1];
+        struct sigaction action {};
+        action.sa_handler = [](int) {
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t ignored = ::write(signalPipe, &byte, 1);
+        };
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+        notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
+                         [this, interrupted = std::move(interrupted)] {
+                             char bytes[16];
+                             while (::read(pipe_[0], bytes, sizeof bytes) > 0) {
+                             }
+                             interrupted_ = true;
+                             interrupted();
+                         });
+    }
+    ~InterruptWatch() {
+        ::signal(SIGINT, SIG_DFL);
+        ::signal(SIGTERM, SIG_DFL);
+        notifier_.reset();
+        for (const int fd : pipe_) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+    bool interrupted() const { return interrupted_; }
+
+private:
+    // The one thing a signal handler may touch.
+    static inline int signalPipe = -1;
+    int pipe_[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> notifier_;
+    bool interrupted_ = false;
+};
+
+struct Tally {
+    int good = 0;
+    int bad = 0;
+    int missing = 0;
+    int unreadable = 0;
+};
+
+void countOutcome(Tally& tally, OutcomeKind kind) {
+    switch (kind) {
+        case OutcomeKind::Good:
+            ++tally.good;
+            break;
+        case OutcomeKind::Bad:
+            ++tally.bad;
+            break;
+        case OutcomeKind::Missing:
+            ++tally.missing;
+            break;
+        case OutcomeKind::Unreadable:
+            ++tally.unreadable;
+            break;
+    }
+}
 
 }  // namespace
 
@@ -317,54 +428,70 @@ int RunCheckCommand(const QByteArrayList& arguments) {
     LogOutput log(options.logFile);
     if (!log.isOpen()) {
         err() << "varnelt-check: "
-              << EnglishDescription(RuntimeError{log.openError(), DecodePath(options.logFile)})
+              << EnglishDescription(RuntimeError{log.error(), DecodePath(options.logFile)})
               << Qt::endl;
         return 2;
     }
     log.write(LogHeaderRecord());
 
-    const std::vector<ArchiveChecker> checkers =
-        archivers.checkersFor(options.formats, options.rules);
+    RunSettings settings;
+    settings.libraries = EnabledLibraries(archivers, options.formats);
+    settings.rules = options.rules;
+    settings.jobs = options.jobs;
+    settings.limits = options.limits;
+    settings.workerProgram = WorkerProgramPath();
+    CheckEngine engine(RunFilesOf(rows), std::move(settings));
     const bool progress = isatty(STDERR_FILENO) == 1;
-    int good = 0;
-    int bad = 0;
-    int missing = 0;
-    int unreadable = 0;
-    DecideInParallel(rows, checkers, options.jobs, [&](size_t i, const FileOutcome& outcome) {
+    const auto tell = [progress](const QString& text) {
+        err() << (progress ? "\n" : "") << "varnelt-check: " << text << Qt::endl;
+    };
+    Tally tally;
+    size_t done = 0;
+    QObject::connect(&engine, &CheckEngine::decided, [&](size_t i, const RowDecision& decision) {
         TargetRow row = rows[i];
-        row.verdict = outcome.verdict;
-        switch (outcome.kind) {
-            case OutcomeKind::Good:
-                ++good;
-                break;
-            case OutcomeKind::Bad:
-                ++bad;
-                break;
-            case OutcomeKind::Missing:
-                ++missing;
-                break;
-            case OutcomeKind::Unreadable:
-                ++unreadable;
-                err() << (progress ? "\n" : "") << "varnelt-check: " << row.folder << row.name
-                      << ": " << outcome.reason << Qt::endl;
-                break;
+        row.verdict = decision.outcome.verdict;
+        countOutcome(tally, decision.outcome.kind);
+        const QString path = row.folder + row.name;
+        for (const TestFailure& failure : decision.failures) {
+            tell(path + QStringLiteral(": ") + EnglishDescription(failure));
+        }
+        if (decision.outcome.kind == OutcomeKind::Unreadable && decision.outcome.readError != 0) {
+            tell(EnglishDescription(RuntimeError{decision.outcome.readError, path}));
         }
         log.write(LogRecord(row));
         if (progress) {
-            err() << "\r" << (i + 1) << "/" << rows.size() << Qt::flush;
+            err() << "\r" << ++done << "/" << rows.size() << Qt::flush;
         }
     });
-    if (!log.finish()) {
-        err() << "varnelt-check: cannot write the log: " << log.errorString() << Qt::endl;
+    QEventLoop loop;
+    QObject::connect(&engine, &CheckEngine::finished, [&](const MaybeError& error) {
+        if (error) {
+            tell(EnglishDescription(*error));
+            ++errors;
+        }
+        loop.quit();
+    });
+    const InterruptWatch interrupts([&engine] { engine.abandon(); });
+    engine.start();
+    loop.exec();
+
+    log.close();
+    if (log.error() != 0) {
+        tell(QStringLiteral("cannot write the log: ") +
+             EnglishDescription(RuntimeError{log.error(), DecodePath(options.logFile)}));
         ++errors;
     }
-    err() << (progress ? "\n" : "") << "good " << good << ", bad " << bad << ", missing " << missing
-          << ", unreadable " << unreadable << ", total " << rows.size() << ", elapsed "
-          << FormatElapsedSeconds(clock.elapsed() / 1000) << Qt::endl;
+    err() << (progress ? "\n" : "") << "good " << tally.good << ", bad " << tally.bad
+          << ", missing " << tally.missing << ", unreadable " << tally.unreadable << ", total "
+          << rows.size() << ", elapsed " << FormatElapsedSeconds(clock.elapsed() / 1000)
+          << Qt::endl;
+    if (interrupts.interrupted()) {
+        return 130;
+    }
     if (errors > 0) {
         return 2;
     }
-    return bad > 0 || missing > 0 || unreadable > 0 ? 1 : 0;
+    return tally.bad > 0 || tally.missing > 0 || tally.unreadable > 0 ? 1 : 0;
 }
 
 }  // namespace varnelt

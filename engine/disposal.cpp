@@ -4,9 +4,9 @@
 
 #include <cerrno>
 
+#include "base/name_decoding.h"
 #include "engine/file_move.h"
 #include "engine/free_name.h"
-#include "base/name_decoding.h"
 #include "engine/trash.h"
 
 namespace varnelt {

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "base/error_catalogue.h"
-#include "engine/file_move.h"
-#include "engine/free_name.h"
 #include "base/name_decoding.h"
 #include "base/paths.h"
 #include "base/regular_file.h"
+#include "engine/file_move.h"
+#include "engine/free_name.h"
 
 namespace varnelt {
 

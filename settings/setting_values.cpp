@@ -1,5 +1,7 @@
 #include "settings/setting_values.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace varnelt {
@@ -26,6 +28,31 @@ QString ReadThresholdValue(const QString& text) {
         return QStringLiteral("2");
     }
     return text;
+}
+
+int ReadJobsValue(const QString& text) {
+    bool ok = false;
+    const int jobs = text.toInt(&ok);
+    const bool offered =
+        ok && jobs > 0 && text == QString::number(jobs) &&
+        std::find(std::begin(kJobChoices), std::end(kJobChoices), jobs) != std::end(kJobChoices);
+    return offered ? jobs : 0;
+}
+
+QString WriteJobsValue(int jobs) {
+    return jobs > 0 ? QString::number(jobs) : QStringLiteral("Auto");
+}
+
+int ReadLimitValue(const QString& text, int fallback) {
+    if (text.isEmpty() || text.size() > 9) {
+        return fallback;
+    }
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9') {
+            return fallback;
+        }
+    }
+    return text.toInt();
 }
 
 }  // namespace varnelt

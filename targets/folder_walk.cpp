@@ -31,7 +31,8 @@ TargetRow rowOf(const QByteArray& folder, const QString& folderText, const QByte
                          .toString(QStringLiteral("yyyy/MM/dd HH:mm")),
                      QString(),
                      name,
-                     folder};
+                     folder,
+                     QString()};
 }
 
 bool nameOrder(const QString& a, const QString& b) {

@@ -36,6 +36,9 @@ QVariant TargetListModel::data(const QModelIndex& index, int role) const {
         case ModifiedColumn:
             return target.modified;
         case VerdictColumn:
+            if (role == Qt::ToolTipRole && !target.verdictNote.isEmpty()) {
+                return target.verdict + u'\n' + target.verdictNote;
+            }
             return target.verdict;
         default:
             return {};
@@ -76,10 +79,12 @@ void TargetListModel::clear() {
     endResetModel();
 }
 
-void TargetListModel::setVerdict(int index, const QString& verdict) {
-    rows_[static_cast<size_t>(index)].verdict = verdict;
+void TargetListModel::setVerdict(int index, const QString& verdict, const QString& note) {
+    TargetRow& target = rows_[static_cast<size_t>(index)];
+    target.verdict = verdict;
+    target.verdictNote = note;
     const QModelIndex cell = this->index(index, VerdictColumn);
-    emit dataChanged(cell, cell, {Qt::DisplayRole});
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 void TargetListModel::removeRowSet(std::vector<int> indexes) {

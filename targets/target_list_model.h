@@ -34,7 +34,8 @@ public:
 
     void append(std::vector<TargetRow>&& rows);
     void clear();
-    void setVerdict(int index, const QString& verdict);
+    void setVerdict(int index, const QString& verdict, const QString& note = {});
+    const std::vector<TargetRow>& rows() const { return rows_; }
     // Removes the given rows (any order, duplicates allowed).
     void removeRowSet(std::vector<int> indexes);
     // Text order for every column but the size, which sorts by number.

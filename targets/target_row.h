@@ -16,6 +16,8 @@ struct TargetRow {
     // by these, whatever its name decodes to.
     QByteArray nativeName;
     QByteArray nativeFolder;  // ends in "/"
+    QString verdictNote;      // why a test did not finish (a library that crashed, a limit); shown
+                              // with the verdict, never logged
 
     QByteArray nativePath() const { return nativeFolder + nativeName; }
     // Plain decimal digits, or an empty text when unknown.

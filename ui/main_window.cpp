@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -20,6 +21,7 @@
 
 #include "checkers/archiver_set.h"
 #include "checkers/verdicts.h"
+#include "settings/setting_values.h"
 #include "targets/target_list_model.h"
 #include "ui/dialogs.h"
 #include "ui/twips.h"
@@ -84,6 +86,7 @@ MainWindow::MainWindow(Dialogs& dialogs, ArchiverSet& archivers, QWidget* parent
     buildControls();
     buildMenus();
     connectHandlers();
+    applyJobs(0);
     client->setMinimumSize(FromTwips(QSize(kMinimumClientWidth, kMinimumClientHeight)));
     resize(FromTwips(QSize(kMinimumClientWidth, kMinimumClientHeight)) +
            QSize(0, menuBar()->sizeHint().height()));
@@ -232,10 +235,16 @@ void MainWindow::buildControls() {
         statusPanels[i] = panel;
     }
 
+    S_Wait = new QLabel(statusBar);
+    S_Wait->setObjectName(QStringLiteral("S_Wait"));
+    S_Wait->hide();
+    statusBar->addPermanentWidget(S_Wait);
+
     resetStatusPanels();
 
     tmrTimer = new QTimer(this);
     tmrTimer->setObjectName(QStringLiteral("tmrTimer"));
+    runView_ = new QTimer(this);
 }
 
 void MainWindow::setStatus(StatusPanel panel, const QString& value) {
@@ -273,6 +282,18 @@ void MainWindow::buildMenus() {
     mnuOptionSettingHidden =
         menuItem(mnuOption, "mnuOptionSettingHidden", QStringLiteral("設定を非表示にする(&H)"));
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine3"));
+    mnuOptionJobs = mnuOption->addMenu(QStringLiteral("同時に検査する数(&J)"));
+    mnuOptionJobs->setObjectName(QStringLiteral("mnuOptionJobs"));
+    auto* jobChoices = new QActionGroup(mnuOptionJobs);
+    for (const int jobs : kJobChoices) {
+        QAction* choice = menuItem(
+            mnuOptionJobs, QStringLiteral("mnuOptionJobs_%1").arg(jobs).toLatin1().constData(),
+            jobs == 0 ? QStringLiteral("自動(&A)") : QString::number(jobs));
+        choice->setCheckable(true);
+        choice->setData(jobs);
+        jobChoices->addAction(choice);
+    }
+    mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine4"));
     mnuOptionIniDefault =
         menuItem(mnuOption, "mnuOptionIniDefault", QStringLiteral("設定を初期化する(&D)"));
     for (QAction* item : {mnuOptionFastMode, mnuOptionFormTop, mnuOptionSettingHidden}) {

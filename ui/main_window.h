@@ -9,10 +9,11 @@
 #include <optional>
 #include <vector>
 
-#include "engine/elapsed.h"
 #include "base/runtime_error.h"
 #include "checkers/archive_format.h"
 #include "checkers/check_rules.h"
+#include "engine/elapsed.h"
+#include "engine/run_limits.h"
 #include "targets/form_state.h"
 #include "targets/registrar.h"
 #include "targets/target_row.h"
@@ -32,7 +33,9 @@ class QTimer;
 namespace varnelt {
 
 class ArchiverSet;
+class CheckEngine;
 class Dialogs;
+struct RowDecision;
 class TargetListModel;
 
 class MainWindow : public QMainWindow {
@@ -52,6 +55,9 @@ public:
     void EnterBusyState();
     void LeaveBusyState();
     void ShowRuntimeError(const RuntimeError& error);
+    // The bounds of each test, as the settings file gives them.
+    void setRunLimits(const RunLimits& limits) { runLimits_ = limits; }
+    const RunLimits& runLimits() const { return runLimits_; }
 
     // Start-up: columns, prefixes, library detection, settings (or the defaults when
     // iniFilePath names no file), the paths of the command line.
@@ -108,14 +114,20 @@ private:
     // The check run.
     void RunCheck();
     CheckRules rulesForRun() const;
+    int jobsForRun() const;
     void selectRow(int row);
+    void refreshRunView();
+    void runRowDecided(size_t row, const RowDecision& decision);
+    void runFinished(const MaybeError& error);
+    // The Option menu's choice of files tested at once; 0 is automatic.
+    void applyJobs(int jobs);
     // The status bar's panels: each shows its prefix followed by its value.
     enum StatusPanel { GoodPanel, BadPanel, TotalPanel, TimePanel };
     void setStatus(StatusPanel panel, const QString& value);
     void resetStatusPanels();
     // Long loops let the window answer at most every few milliseconds; true when it is time.
     bool pumpDue();
-    void pumpDuringRun();
+    void pumpWhileBusy();
 
     // Registration helpers.
     Registrar makeRegistrar();
@@ -134,6 +146,16 @@ private:
     bool sortDescending_ = true;  // each header click flips it before sorting
     QString iniFilePath_;
     ElapsedClock runClock_;
+    CheckEngine* engine_ = nullptr;  // while a run is under way
+    struct RunTally {
+        int good = 0;
+        int bad = 0;
+        int processed = 0;
+        std::optional<int> lastRow;
+    };
+    RunTally run_;
+    RunLimits runLimits_;
+    int jobs_ = 0;
     std::vector<TargetRow> pendingRows_;
     qint64 lastPump_ = 0;
 
@@ -171,6 +193,8 @@ private:
     QWidget* sbrCount = nullptr;
     std::array<QLabel*, 4> statusPanels{};  // S_Good, S_Bad, S_Total, S_Time
     QTimer* tmrTimer = nullptr;
+    QTimer* runView_ = nullptr;  // keeps the list on the file under test
+    QLabel* S_Wait = nullptr;    // after Stop: the files still under test
 
     QMenu* mnuFile = nullptr;
     QAction* mnuFileLogSave = nullptr;
@@ -181,6 +205,7 @@ private:
     QAction* mnuOptionFastMode = nullptr;
     QAction* mnuOptionFormTop = nullptr;
     QAction* mnuOptionSettingHidden = nullptr;
+    QMenu* mnuOptionJobs = nullptr;
     QAction* mnuOptionIniDefault = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpHelp = nullptr;

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -72,6 +73,11 @@ void MainWindow::connectHandlers() {
     connect(cmdStart, &QPushButton::clicked, this, &MainWindow::cmdStart_Click);
     connect(cmdStop, &QPushButton::clicked, this, &MainWindow::cmdStop_Click);
     connect(tmrTimer, &QTimer::timeout, this, &MainWindow::tmrTimer_Timer);
+    connect(runView_, &QTimer::timeout, this, &MainWindow::refreshRunView);
+    for (QAction* choice : mnuOptionJobs->actions()) {
+        connect(choice, &QAction::triggered, this,
+                [this, choice] { applyJobs(choice->data().toInt()); });
+    }
     connect(lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &MainWindow::lvwList_ColumnClick);
 

@@ -1,6 +1,7 @@
 // The busy state that brackets every long operation, Stop, and the runtime error report.
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QMenu>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 #include "base/error_catalogue.h"
+#include "engine/check_engine.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 
@@ -21,6 +23,7 @@ void MainWindow::EnterBusyState() {
     mnuFile->menuAction()->setEnabled(false);
     mnuViewDLL->setEnabled(false);
     mnuOptionIniDefault->setEnabled(false);
+    mnuOptionJobs->setEnabled(false);
     fraAllSetting->setEnabled(false);
     stopRequested_ = false;
 }
@@ -30,6 +33,7 @@ void MainWindow::LeaveBusyState() {
     mnuFile->menuAction()->setEnabled(true);
     mnuViewDLL->setEnabled(true);
     mnuOptionIniDefault->setEnabled(true);
+    mnuOptionJobs->setEnabled(true);
     RefreshFormState();
     busy_ = false;
     cmdStop->setEnabled(false);
@@ -49,7 +53,22 @@ bool MainWindow::pumpDue() {
     return true;
 }
 
+void MainWindow::pumpWhileBusy() {
+    if (pumpDue()) {
+        QCoreApplication::processEvents();
+    }
+}
+
 void MainWindow::cmdStop_Click() {
+    // A run stops in two steps: no further file, then the files still under test given up.
+    if (engine_ != nullptr) {
+        if (engine_->stopping()) {
+            engine_->abandon();
+        } else {
+            engine_->stop();
+        }
+        refreshRunView();
+    }
     stopRequested_ = true;
     tmrTimer->stop();
 }

@@ -1,20 +1,22 @@
 // The check run: Start's confirmations, the walk over the list, and the clock.
 #include <QAction>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTimer>
 
-#include "engine/disposal.h"
-#include "engine/parallel_check.h"
+#include "base/app_paths.h"
+#include "base/error_catalogue.h"
 #include "base/paths.h"
 #include "checkers/archiver_set.h"
+#include "engine/check_engine.h"
+#include "engine/run_setup.h"
 #include "targets/target_list_model.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -81,9 +83,6 @@ void MainWindow::cmdStart_Click() {
     runClock_.reset();
     tmrTimer->start(100);
     RunCheck();
-    tmrTimer->stop();
-    setStatus(TimePanel, runClock_.format());
-    LeaveBusyState();
 }
 
 void MainWindow::tmrTimer_Timer() {
@@ -95,10 +94,15 @@ void MainWindow::selectRow(int row) {
         model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-void MainWindow::pumpDuringRun() {
-    if (pumpDue()) {
-        QCoreApplication::processEvents();
+void MainWindow::applyJobs(int jobs) {
+    jobs_ = jobs;
+    for (QAction* choice : mnuOptionJobs->actions()) {
+        choice->setChecked(choice->data().toInt() == jobs);
     }
+}
+
+int MainWindow::jobsForRun() const {
+    return jobs_ > 0 ? jobs_ : AutomaticJobs();
 }
 
 void MainWindow::RunCheck() {
@@ -110,56 +114,79 @@ void MainWindow::RunCheck() {
             formats.push_back(format);
         }
     }
-    const CheckRules rules = rulesForRun();
-    const std::vector<ArchiveChecker> checkers = archivers_.checkersFor(formats, rules);
-    const DisposalAction action = formInputs().action;
-    const QString destination = txtBadMove->text();
+    RunSettings settings;
+    settings.libraries = EnabledLibraries(archivers_, formats);
+    settings.rules = rulesForRun();
+    settings.action = formInputs().action;
+    settings.destination = txtBadMove->text();
+    settings.jobs = jobsForRun();
+    settings.limits = runLimits_;
+    settings.workerProgram = WorkerProgramPath();
     const int total = model_->size();
     setStatus(TotalPanel, QString::number(total));
     prgCount->setRange(0, std::max(total, 1));
-    int good = 0;
-    int bad = 0;
-    int row = 0;
-    lastPump_ = 0;
-    MaybeError error;
-    for (; row < total; ++row) {
-        const bool listShown = !mnuOptionFastMode->isChecked();
-        lvwList->setVisible(listShown);
-        const TargetRow target = model_->row(row);
-        // A hidden list is neither repainted nor scrolled; the last row is selected at the end.
-        if (listShown) {
-            selectRow(row);
-        }
-        pumpDuringRun();
-        if (listShown) {
-            lvwList->scrollTo(model_->index(row, 0));
-        }
-        const FileOutcome outcome = DecideRow(target, checkers);
-        model_->setVerdict(row, outcome.verdict);
-        // A missing or unreadable file is counted in neither panel and never disposed of.
-        if (outcome.kind == OutcomeKind::Good) {
-            setStatus(GoodPanel, QString::number(++good));
-        } else if (outcome.kind == OutcomeKind::Bad) {
-            error = DisposeOf(action, target.nativeFolder, target.nativeName, destination,
-                              [this] { pumpDuringRun(); });
-            if (error) {
-                break;  // the failing file is not counted
-            }
-            setStatus(BadPanel, QString::number(++bad));
-        }
-        prgCount->setValue(row + 1);
-        pumpDuringRun();
-        if (stopRequested_) {
-            break;
-        }
-    }
-    if (error) {
-        ShowRuntimeError(*error);
+    run_ = RunTally{};
+    engine_ = new CheckEngine(RunFilesOf(model_->rows()), std::move(settings), this);
+    connect(engine_, &CheckEngine::decided, this, &MainWindow::runRowDecided);
+    connect(engine_, &CheckEngine::finished, this, &MainWindow::runFinished);
+    engine_->start();
+    refreshRunView();
+    runView_->start(100);
+}
+
+// What the list shows while the files are tested: the oldest row still under test.
+void MainWindow::refreshRunView() {
+    const bool listShown = !mnuOptionFastMode->isChecked();
+    lvwList->setVisible(listShown);
+    if (engine_ == nullptr) {
         return;
     }
-    if (total > 0) {
-        selectRow(std::min(row, total - 1));
+    if (const std::optional<size_t> oldest = engine_->oldestUnderTest(); oldest && listShown) {
+        selectRow(static_cast<int>(*oldest));
+        lvwList->scrollTo(model_->index(static_cast<int>(*oldest), 0));
     }
+    const int underTest = engine_->underTest();
+    S_Wait->setVisible(engine_->stopping() && underTest > 0);
+    S_Wait->setText(QStringLiteral("検査中の %1 ﾌｧｲﾙの終了を待っています (もう一度[停止]で中断)")
+                        .arg(underTest));
+}
+
+void MainWindow::runRowDecided(size_t index, const RowDecision& decision) {
+    const int row = static_cast<int>(index);
+    QStringList notes;
+    for (const TestFailure& failure : decision.failures) {
+        notes << JapaneseDescription(failure);
+    }
+    if (decision.outcome.kind == OutcomeKind::Unreadable && decision.outcome.readError != 0) {
+        notes << JapaneseDescription(RuntimeError{decision.outcome.readError, QString()});
+    }
+    model_->setVerdict(row, decision.outcome.verdict, notes.join(u'\n'));
+    run_.lastRow = row;
+    if (decision.disposalError) {
+        return;  // the file that could not be disposed of is not counted
+    }
+    // A missing or unreadable file is counted in neither panel.
+    if (decision.outcome.kind == OutcomeKind::Good) {
+        setStatus(GoodPanel, QString::number(++run_.good));
+    } else if (decision.outcome.kind == OutcomeKind::Bad) {
+        setStatus(BadPanel, QString::number(++run_.bad));
+    }
+    prgCount->setValue(++run_.processed);
+}
+
+void MainWindow::runFinished(const MaybeError& error) {
+    runView_->stop();
+    S_Wait->hide();
+    engine_->deleteLater();
+    engine_ = nullptr;
+    if (error) {
+        ShowRuntimeError(*error);
+    } else if (run_.lastRow) {
+        selectRow(*run_.lastRow);
+    }
+    tmrTimer->stop();
+    setStatus(TimePanel, runClock_.format());
+    LeaveBusyState();
 }
 
 }  // namespace varnelt

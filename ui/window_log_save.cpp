@@ -7,8 +7,8 @@
 
 #include <cerrno>
 
-#include "engine/log_format.h"
 #include "base/paths.h"
+#include "engine/log_format.h"
 #include "targets/target_list_model.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -118,7 +118,7 @@ void MainWindow::mnuFileLogSave_Click() {
         lastPump_ = 0;
         for (int row = 0; row < total && !log.error(); ++row) {
             log.add(LogRecord(model_->row(row)));
-            pumpDuringRun();
+            pumpWhileBusy();
             if (stopRequested_) {
                 break;
             }

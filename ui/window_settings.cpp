@@ -62,6 +62,9 @@ void MainWindow::LoadSettings() {
     }
     SetMenuCheckBitmaps(mnuOptionSettingHidden);
     chkSubFolderAdd->setChecked(ticked("Option", "SubFolderAdd"));
+    applyJobs(ReadJobsValue(value("Option", "Jobs")));
+    setRunLimits({ReadLimitValue(value("Option", "TimeLimit"), kDefaultTimeLimitSeconds),
+                  ReadLimitValue(value("Option", "MemoryLimit"), kDefaultMemoryLimitMB)});
 
     const QString filter = value("Filter", "Select");
     (filter == QLatin1String("Manual") ? optFilterOnManual
@@ -106,6 +109,9 @@ void MainWindow::SaveSettings() {
     set("Option", "FormTop", flag(mnuOptionFormTop->isChecked()));
     set("Option", "SettingHidden", flag(mnuOptionSettingHidden->isChecked()));
     set("Option", "SubFolderAdd", tick(chkSubFolderAdd));
+    set("Option", "Jobs", WriteJobsValue(jobs_));
+    set("Option", "TimeLimit", QString::number(runLimits_.timeLimitSeconds));
+    set("Option", "MemoryLimit", QString::number(runLimits_.memoryLimitMB));
     set("Filter", "Select",
         optFilterOnManual->isChecked() ? QStringLiteral("Manual")
         : optFilterOnAuto->isChecked() ? QStringLiteral("Auto")
@@ -136,6 +142,7 @@ void MainWindow::mnuOptionIniDefault_Click() {
     applyFormTop(false);
     applySettingHidden(false);
     chkSubFolderAdd->setChecked(false);
+    applyJobs(0);
     optFilterOff->setChecked(true);
     txtFilterExt->clear();
     optActionNothing->setChecked(true);

@@ -5,16 +5,30 @@
 // unlink=1 removes the file right after the test (command or CheckArchive), as if it vanished;
 // fifo=1 puts a named pipe in its place instead. A key may be given for one prefix only:
 // Unlha.command=0x8019.
-// Every call is appended to the file's name + ".calls", one line each.
+// Every call is appended to the file's name + ".calls", one line each (a worker's sandbox
+// refuses that quietly).
+// A library that misbehaves in its test (each key also for one prefix only): sleep=MS waits, crash=1 raises SIGSEGV, spin=1 never
+// returns, hog=1 allocates without end (stopping, untouched, at 64 GiB).
+// try=OP attempts what a library under test must not do and answers its script's answer only
+// when the system refused with EPERM (else a failure): OP is socket, exec, create, write,
+// append, rename, unlink, mkdir, chmod or ptrace, on the path target=PATH.
+#include <fcntl.h>
+#include <sys/ptrace.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "checkers/archiver_api.h"
 
@@ -74,20 +88,91 @@ void afterTest(const std::map<std::string, std::string>& script, const char* pat
     }
 }
 
+std::string text(const std::map<std::string, std::string>& script, const std::string& key) {
+    const auto found = script.find(key);
+    return found == script.end() ? std::string() : found->second;
+}
+
+// True when the system refused the forbidden operation the script names.
+bool refused(const std::string& operation, const std::string& target) {
+    errno = 0;
+    int result = 0;
+    if (operation == "socket") {
+        result = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    } else if (operation == "exec") {
+        char* const argv[] = {const_cast<char*>("true"), nullptr};
+        result = ::execv("/bin/true", argv);
+    } else if (operation == "create") {
+        result = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    } else if (operation == "write") {
+        result = ::open(target.c_str(), O_RDWR);
+    } else if (operation == "append") {
+        result = ::open(target.c_str(), O_WRONLY | O_APPEND);
+    } else if (operation == "rename") {
+        result = ::rename(target.c_str(), (target + ".renamed").c_str());
+    } else if (operation == "unlink") {
+        result = ::unlink(target.c_str());
+    } else if (operation == "mkdir") {
+        result = ::mkdir(target.c_str(), 0700);
+    } else if (operation == "chmod") {
+        result = ::chmod(target.c_str(), 0777);
+    } else if (operation == "ptrace") {
+        // Peeking without attaching fails with ESRCH where tracing is allowed at all.
+        result = static_cast<int>(::ptrace(PTRACE_PEEKDATA, ::getppid(), nullptr, nullptr));
+    }
+    return result == -1 && errno == EPERM;
+}
+
+// What the script asks of a library that misbehaves; false when a forbidden operation was let
+// through.
+bool misbehave(const std::map<std::string, std::string>& script, const char* prefix) {
+    if (const int32_t sleep = answer(script, prefix, "sleep", 0); sleep > 0) {
+        ::usleep(static_cast<useconds_t>(sleep) * 1000);
+    }
+    if (answer(script, prefix, "crash", 0) == 1) {
+        std::raise(SIGSEGV);
+    }
+    if (answer(script, prefix, "spin", 0) == 1) {
+        volatile unsigned long turns = 0;
+        for (;;) {
+            turns = turns + 1;
+        }
+    }
+    if (answer(script, prefix, "hog", 0) == 1) {
+        std::vector<void*> blocks;
+        constexpr size_t kBlock = size_t{64} << 20;
+        while (blocks.size() < 1024) {
+            void* block = std::malloc(kBlock);
+            if (block == nullptr) {
+                break;
+            }
+            blocks.push_back(block);
+        }
+        for (void* block : blocks) {
+            std::free(block);
+        }
+    }
+    const std::string operation = text(script, "try");
+    return operation.empty() || refused(operation, text(script, "target"));
+}
+
 int32_t command(const char* prefix, const char* commandLine) {
     const std::string path = pathFromCommand(commandLine);
     logCall(path, std::string("command ") + commandLine);
     const auto script = readScript(path.c_str());
+    const bool obeyed = misbehave(script, prefix);
     afterTest(script, path.c_str());
-    return answer(script, prefix, "command", 0x8019);
+    return obeyed ? answer(script, prefix, "command", 0x8019) : 0x8019;
 }
 
 int32_t checkArchive(const char* prefix, const char* path, int32_t mode) {
     logCall(path, "check " + std::to_string(mode));
     const auto script = readScript(path);
+    const bool obeyed = misbehave(script, prefix);
     afterTest(script, path);
-    return answer(script, prefix, "check" + std::to_string(mode),
-                  answer(script, prefix, "check", 0));
+    return obeyed ? answer(script, prefix, "check" + std::to_string(mode),
+                           answer(script, prefix, "check", 0))
+                  : 0;
 }
 
 int32_t getFileCount(const char* path) {

@@ -4,7 +4,7 @@
 #include <QFile>
 
 #include "checkers/archiver_set.h"
-#include "tests/checkers/fake_library.h"
+#include "tests/support/fake_library.h"
 #include "tests/support/scratch.h"
 
 namespace varnelt {

@@ -12,6 +12,7 @@ for file in bin/varnelt bin/varnelt-check share/varnelt/help/index.html share/ap
     share/icons/hicolor/scalable/apps/varnelt.svg share/icons/hicolor/48x48/apps/varnelt.png; do
     [ -e "$prefix/$file" ] || { echo "missing $file" >&2; exit 1; }
 done
+[ -x "$prefix/lib/varnelt/varnelt-worker" ] || { echo "missing lib/varnelt/varnelt-worker" >&2; exit 1; }
 for library in unlha32 unzip32 cab32 tar32 unrar32 bga32 7-zip32; do
     [ -f "$prefix/lib/varnelt/lib$library.so" ] || { echo "missing lib$library.so" >&2; exit 1; }
 done

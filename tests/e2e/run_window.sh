@@ -3,8 +3,11 @@
 # command line, press Start with the keyboard, save the log through the File menu, close the
 # window, then compare the log and the settings file with what they must hold.
 # Usage (inside an X display, e.g. under xvfb-run): run_window.sh <folder of the built program>
+# [JOBS]; with JOBS the settings file asks for that many files tested at once, else the program
+# starts for the first time and chooses.
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
+jobs="${2:-}"
 work="$(mktemp -d)"
 pid=""
 cleanup() {
@@ -22,6 +25,11 @@ mkdir -p "$work/archives" "$work/home" "$work/config"
     rm readme.txt
 )
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8
+ini="$work/config/varnelt/varnelt.ini"
+if [ -n "$jobs" ]; then
+    mkdir -p "$(dirname "$ini")"
+    printf '[Option]\nJobs=%s\n[Archive]\nLHA=1\nZIP=1\n' "$jobs" > "$ini"
+fi
 
 # Waits until a window whose name matches $1 is mapped, and gives it the keyboard.
 focus_window() {
@@ -87,9 +95,9 @@ grep -q "^$expected_broken\".*\",\"破損した書庫ﾌｧｲﾙ又は未対応
 grep -q "^$expected_good\"[0-9]*\",\".*\",\"正常な書庫ﾌｧｲﾙ\"$(printf '\r')\$" "$log"
 [ "$(wc -l < "$log")" -eq 3 ]
 
-ini="$work/config/varnelt/varnelt.ini"
 [ -f "$ini" ] || { echo "no settings file was written" >&2; exit 1; }
 grep -q '^ZIP=1$' "$ini"
 grep -q '^BadNoFileSumValue=2$' "$ini"
-[ "$(grep -c '=' "$ini")" -eq 26 ]
+grep -q "^Jobs=${jobs:-Auto}\$" "$ini"
+[ "$(grep -c '=' "$ini")" -eq 29 ]
 echo "1 passed, 0 failed"

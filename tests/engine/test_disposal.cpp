@@ -18,9 +18,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/error_catalogue.h"
 #include "engine/disposal.h"
 #include "engine/elapsed.h"
-#include "base/error_catalogue.h"
 #include "engine/file_move.h"
 #include "engine/free_name.h"
 #include "tests/support/data_home.h"

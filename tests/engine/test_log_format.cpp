@@ -1,9 +1,9 @@
 // Log records as a spreadsheet reads them back.
 #include <gtest/gtest.h>
 
+#include "base/version.h"
 #include "engine/elapsed.h"
 #include "engine/log_format.h"
-#include "base/version.h"
 
 namespace varnelt {
 namespace {
@@ -19,7 +19,8 @@ TEST(LogFormat, HeaderAndRecordsAreQuotedAndEndInCrLf) {
                         QStringLiteral("2026/01/02 03:04"),
                         QStringLiteral("正常な書庫ﾌｧｲﾙ"),
                         "a.zip",
-                        "/data/"};
+                        "/data/",
+                        QStringLiteral("libunzip32.so: a note the log never carries")};
     EXPECT_EQ(
         LogRecord(row),
         QStringLiteral("\"a.zip\",\"/data/\",\"1234\",\"2026/01/02 03:04\",\"正常な書庫ﾌｧｲﾙ\"\r\n")
@@ -33,7 +34,8 @@ TEST(LogFormat, QuotesAreDoubledAndLineBreaksStayInsideTheField) {
                         QString(),
                         QString(),
                         "say \"hi\"\n.zip",
-                        "/a,b/"};
+                        "/a,b/",
+                        QString()};
     EXPECT_EQ(LogRecord(row), QByteArray("\"say \"\"hi\"\"\n.zip\",\"/a,b/\",\"\",\"\",\"\"\r\n"));
 }
 

@@ -11,9 +11,12 @@
 #include <QRadioButton>
 #include <QTableView>
 
+#include "base/paths.h"
 #include "engine/log_format.h"
+#include "engine/run_limits.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/data_home.h"
+#include "tests/support/fake_library.h"
 #include "tests/support/raw_process.h"
 #include "tests/ui/window_fixture.h"
 
@@ -24,6 +27,8 @@ using Answer = Dialogs::Answer;
 
 class CheckRunTest : public WindowTest {
 protected:
+    CheckRunTest() = default;
+    explicit CheckRunTest(ArchiverSet archivers) : WindowTest(std::move(archivers)) {}
     QString makeArchive(const QString& name, int seed = 1) {
         const QString path = scratch_.path(name);
         EXPECT_TRUE(makeZip(path, {{QStringLiteral("a.txt"), sampleContent(3000, seed)}}));
@@ -45,15 +50,6 @@ protected:
         dialogs_.paths.push_back(destination);
         click("cmdSelect_2");
     }
-    // Clicks Stop as soon as the verdict of `row` is written, while that row is in hand.
-    void stopAtRow(int row) {
-        QObject::connect(&list(), &QAbstractItemModel::dataChanged, window_.get(),
-                         [this, row](const QModelIndex& index) {
-                             if (index.row() == row) {
-                                 click("cmdStop");
-                             }
-                         });
-    }
 };
 
 TEST_F(CheckRunTest, MissingFileIsMarkedAndNotCounted) {
@@ -63,7 +59,7 @@ TEST_F(CheckRunTest, MissingFileIsMarkedAndNotCounted) {
     registerFolder(scratch_.root());
     tick("chkExtZIP");
     QFile::remove(middle);
-    click("cmdStart");
+    startRun();
     EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
     EXPECT_EQ(verdict(1), QStringLiteral("ﾌｧｲﾙが存在しません"));
     EXPECT_EQ(verdict(2), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
@@ -82,7 +78,7 @@ TEST_F(CheckRunTest, ZipIsDecidedByTheZipCheckerAfterLzh) {
     registerFolder(scratch_.root());
     tick("chkExtLHA");
     tick("chkExtZIP");
-    click("cmdStart");
+    startRun();
     EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
     EXPECT_EQ(panel("S_Good"), QStringLiteral("正常書庫 1"));
 }
@@ -96,59 +92,21 @@ TEST_F(CheckRunTest, FileEveryFormatRejectsIsDeletedAfterConfirmation) {
     }
     find<QRadioButton>("optActionDelete")->click();
     dialogs_.answers = {Answer::No};
-    click("cmdStart");
+    startRun();
     EXPECT_TRUE(QFile::exists(broken)) << "No ends Start with nothing done";
     EXPECT_TRUE(verdict(0).isEmpty());
     dialogs_.answers = {Answer::Yes};
-    click("cmdStart");
+    startRun();
     EXPECT_FALSE(QFile::exists(broken));
     EXPECT_EQ(verdict(0), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
     EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 1"));
     // The question comes before every run.
     dialogs_.answers = {Answer::Yes};
-    click("cmdStart");
+    startRun();
     ASSERT_EQ(dialogs_.shown.size(), 3);
     EXPECT_EQ(dialogs_.shown[2].title, QStringLiteral("確認"));
     EXPECT_EQ(verdict(0), QStringLiteral("ﾌｧｲﾙが存在しません"));
     EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 0")) << "counts start again";
-}
-
-TEST_F(CheckRunTest, StopFinishesTheRowInHand) {
-    for (int i = 0; i < 10; ++i) {
-        makeBroken(QStringLiteral("f%1.zip").arg(i));
-    }
-    registerFolder(scratch_.root());
-    tick("chkExtZIP");
-    QDir().mkpath(scratch_.path(QStringLiteral("bad")));
-    useMove(scratch_.path(QStringLiteral("bad")));
-    stopAtRow(4);
-    click("cmdStart");
-    for (int row = 0; row < 5; ++row) {
-        EXPECT_FALSE(verdict(row).isEmpty()) << row;
-    }
-    for (int row = 5; row < 10; ++row) {
-        EXPECT_TRUE(verdict(row).isEmpty()) << row;
-    }
-    EXPECT_TRUE(QFile::exists(scratch_.path(QStringLiteral("bad/f4.zip"))))
-        << "row 5 is disposed of";
-    EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("bad/f5.zip"))));
-    EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 5"));
-    EXPECT_EQ(panel("S_Total"), QStringLiteral("検査総数 10"));
-    EXPECT_EQ(selectedRow(), 4);
-    EXPECT_TRUE(dialogs_.shown.isEmpty());
-}
-
-TEST_F(CheckRunTest, StopDuringTheFirstRow) {
-    makeArchive(QStringLiteral("a.zip"));
-    makeArchive(QStringLiteral("b.zip"));
-    registerFolder(scratch_.root());
-    tick("chkExtZIP");
-    stopAtRow(0);
-    click("cmdStart");
-    EXPECT_FALSE(verdict(0).isEmpty());
-    EXPECT_TRUE(verdict(1).isEmpty());
-    EXPECT_EQ(selectedRow(), 0);
-    EXPECT_TRUE(dialogs_.shown.isEmpty());
 }
 
 TEST_F(CheckRunTest, MissingDestinationIsOfferedForCreation) {
@@ -160,7 +118,7 @@ TEST_F(CheckRunTest, MissingDestinationIsOfferedForCreation) {
     useMove(destination);
     QDir(scratch_.path(QStringLiteral("new"))).removeRecursively();
     dialogs_.answers = {Answer::No};
-    click("cmdStart");
+    startRun();
     ASSERT_EQ(dialogs_.shown.size(), 1);
     EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("移動先フォルダが存在しません"));
     EXPECT_TRUE(verdict(0).isEmpty());
@@ -168,7 +126,7 @@ TEST_F(CheckRunTest, MissingDestinationIsOfferedForCreation) {
     EXPECT_FALSE(QDir(destination).exists());
 
     dialogs_.answers = {Answer::Yes};
-    click("cmdStart");
+    startRun();
     EXPECT_TRUE(QFile::exists(destination + QStringLiteral("/a.zip")));
     EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("a.zip"))));
     EXPECT_EQ(list().row(0).folder, scratch_.root()) << "the row keeps its folder";
@@ -188,7 +146,7 @@ TEST_F(CheckRunTest, FailedMoveIsReportedOnceAndEndsTheRun) {
         QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
     }
     useMove(readOnly);
-    click("cmdStart");
+    startRun();
     ASSERT_EQ(dialogs_.shown.size(), 1);
     const QStringList lines = dialogs_.shown[0].text.split(u'\n');
     ASSERT_EQ(lines.size(), 2);
@@ -217,7 +175,7 @@ protected:
         tick("chkExtZIP");
         find<QRadioButton>("optActionDelete")->click();
         dialogs_.answers = {Answer::Yes};
-        click("cmdStart");
+        startRun();
         EXPECT_EQ(listNames(), (QStringList{"a.zip", "b.zip", "c.zip"}));
         EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
         EXPECT_EQ(verdict(1), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
@@ -275,7 +233,7 @@ TEST_F(CheckRunTest, FileSwappedForAPipeIsUnreadableAndTheRunEnds) {
     ASSERT_TRUE(QFile::remove(swapped));
     ASSERT_EQ(mkfifo(swapped.toUtf8().constData(), 0600), 0);
     dialogs_.answers = {Answer::Yes};
-    click("cmdStart");
+    startRun();
     EXPECT_EQ(verdict(0), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
     EXPECT_EQ(verdict(1), QStringLiteral("ﾌｧｲﾙを読み込めません"));
     EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("a.zip"))));
@@ -308,7 +266,7 @@ TEST_F(CheckRunTest, NameThatIsNotUtf8IsTestedShownAndMovedByItsBytes) {
     tick("chkBadNoFileSum");
     tick("chkBadNoFileName");  // compares 日本 with the stored 日本
     useMove(QString::fromUtf8(destination));
-    click("cmdStart");
+    startRun();
     EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
     EXPECT_EQ(verdict(1), QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
     EXPECT_TRUE(dialogs_.shown.isEmpty());
@@ -332,7 +290,7 @@ TEST_F(CheckRunTest, FailingTrashIsReportedOnceAndEndsTheRun) {
     writeFile(scratch_.path(QStringLiteral("plain")), "a file where a folder belongs");
     {
         const DataHome home(scratch_.nativePath("plain/data"));
-        click("cmdStart");
+        startRun();
     }
     ASSERT_EQ(dialogs_.shown.size(), 1);
     EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("エラー"));
@@ -348,7 +306,7 @@ TEST_F(CheckRunTest, FailingTrashIsReportedOnceAndEndsTheRun) {
 
 TEST_F(CheckRunTest, EmptyListIsRefused) {
     window_->findChild<QPushButton*>(QStringLiteral("cmdStart"))->setEnabled(true);
-    click("cmdStart");
+    startRun();
     ASSERT_EQ(dialogs_.shown.size(), 1);
     EXPECT_EQ(dialogs_.shown[0].text, QStringLiteral("検査するファイルが登録されていません。"));
     EXPECT_FALSE(window_->busy());
@@ -362,10 +320,148 @@ TEST_F(CheckRunTest, FastModeHidesTheListDuringTheRun) {
     bool hiddenWhileChecking = false;
     QObject::connect(&list(), &QAbstractItemModel::dataChanged, window_.get(),
                      [&] { hiddenWhileChecking = !find<QTableView>("lvwList")->isVisible(); });
-    click("cmdStart");
+    startRun();
     EXPECT_TRUE(hiddenWhileChecking);
     EXPECT_TRUE(find<QTableView>("lvwList")->isVisible());
     EXPECT_EQ(selectedRow(), 0);
+}
+
+// The ZIP format read by the scriptable stand-in library, which can be slow, crash, spin or
+// hog memory; every other format by its own library.
+ArchiverSet standInZip() {
+    return ArchiverSet([](const QString& name) {
+        return name == QLatin1String("libunzip32.so") ? fakeLibraryPath() : LocateOnPath(name);
+    });
+}
+
+class StandInRunTest : public CheckRunTest {
+protected:
+    StandInRunTest() : CheckRunTest(standInZip()) {}
+    QString fake(const QString& name, const QByteArray& script) {
+        const QString path = scratch_.path(name);
+        writeFakeArchive(path.toUtf8(), "PK", script);
+        return path;
+    }
+    // Presses Start, then Stop `presses` times once `row` is the one under test.
+    void stopWhileTesting(int row, int presses) {
+        trigger("mnuOptionJobs_1");
+        click("cmdStart");
+        QElapsedTimer waited;
+        waited.start();
+        while (selectedRow() != row && window_->busy() && waited.elapsed() < 20000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        ASSERT_EQ(selectedRow(), row) << "the row under test is the selected one";
+        for (int press = 0; press < presses; ++press) {
+            click("cmdStop");
+        }
+        if (presses == 1) {
+            EXPECT_TRUE(find<QLabel>("S_Wait")->isVisible());
+            EXPECT_EQ(panel("S_Wait"),
+                      QStringLiteral("検査中の 1 ﾌｧｲﾙの終了を待っています (もう一度[停止]で中断)"));
+            EXPECT_TRUE(window_->busy()) << "the file under test is finished first";
+        }
+        waitForRunEnd();
+        EXPECT_FALSE(find<QLabel>("S_Wait")->isVisible());
+    }
+};
+
+TEST_F(StandInRunTest, FirstStopFinishesTheFileUnderTest) {
+    fake(QStringLiteral("f0.zip"), "command=0x8019");
+    fake(QStringLiteral("f1.zip"), "sleep=1000\ncommand=0x8019");
+    for (int i = 2; i < 5; ++i) {
+        fake(QStringLiteral("f%1.zip").arg(i), "command=0x8019");
+    }
+    registerFolder(scratch_.root());
+    tick("chkExtZIP");
+    QDir().mkpath(scratch_.path(QStringLiteral("bad")));
+    useMove(scratch_.path(QStringLiteral("bad")));
+    stopWhileTesting(1, 1);
+    EXPECT_FALSE(verdict(0).isEmpty());
+    EXPECT_FALSE(verdict(1).isEmpty());
+    for (int row = 2; row < 5; ++row) {
+        EXPECT_TRUE(verdict(row).isEmpty()) << row;
+        EXPECT_TRUE(QFile::exists(scratch_.path(QStringLiteral("f%1.zip").arg(row)))) << row;
+    }
+    EXPECT_TRUE(QFile::exists(scratch_.path(QStringLiteral("bad/f1.zip"))))
+        << "the file under test is disposed of";
+    EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 2"));
+    EXPECT_EQ(panel("S_Total"), QStringLiteral("検査総数 5"));
+    EXPECT_EQ(find<QProgressBar>("prgCount")->value(), 2);
+    EXPECT_EQ(selectedRow(), 1);
+    EXPECT_TRUE(dialogs_.shown.isEmpty());
+}
+
+TEST_F(StandInRunTest, SecondStopAbandonsTheFileUnderTest) {
+    fake(QStringLiteral("f0.zip"), "command=0x8019");
+    const QString slow = fake(QStringLiteral("f1.zip"), "sleep=60000\ncommand=0x8019");
+    fake(QStringLiteral("f2.zip"), "command=0x8019");
+    registerFolder(scratch_.root());
+    tick("chkExtZIP");
+    find<QRadioButton>("optActionDelete")->click();
+    dialogs_.answers = {Answer::Yes};
+    QElapsedTimer clock;
+    clock.start();
+    stopWhileTesting(1, 2);
+    EXPECT_LT(clock.elapsed(), 20000) << "the slow test is not waited for";
+    EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("f0.zip"))));
+    EXPECT_TRUE(QFile::exists(slow)) << "an abandoned file is never disposed of";
+    EXPECT_TRUE(verdict(1).isEmpty());
+    EXPECT_TRUE(verdict(2).isEmpty());
+    EXPECT_EQ(panel("S_Bad"), QStringLiteral("異常書庫 1"));
+    EXPECT_EQ(selectedRow(), 0) << "the last row recorded";
+}
+
+TEST_F(StandInRunTest, StopDuringTheFirstRowEndsAfterIt) {
+    fake(QStringLiteral("a.zip"), "sleep=500\ncommand=0");
+    fake(QStringLiteral("b.zip"), "command=0");
+    registerFolder(scratch_.root());
+    tick("chkExtZIP");
+    stopWhileTesting(0, 1);
+    EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    EXPECT_TRUE(verdict(1).isEmpty());
+    EXPECT_EQ(selectedRow(), 0);
+    EXPECT_TRUE(dialogs_.shown.isEmpty());
+}
+
+TEST_F(StandInRunTest, LibraryThatCrashesSpinsOrHogsFailsOnlyItsFile) {
+    fake(QStringLiteral("a.zip"), "command=0");
+    fake(QStringLiteral("b-crash.zip"), "crash=1\ncommand=0");
+    fake(QStringLiteral("c-spin.zip"), "spin=1\ncommand=0");
+    fake(QStringLiteral("d-hog.zip"), "hog=1\ncommand=0");
+    fake(QStringLiteral("e.zip"), "command=0");
+    registerFolder(scratch_.root());
+    tick("chkExtZIP");
+    window_->setRunLimits({1, 256});
+    startRun();
+    const QString broken = QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ");
+    const auto tooltip = [this](int row) {
+        return list()
+            .data(list().index(row, TargetListModel::VerdictColumn), Qt::ToolTipRole)
+            .toString();
+    };
+    EXPECT_EQ(verdict(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    EXPECT_EQ(verdict(4), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    EXPECT_EQ(verdict(1), broken);
+    EXPECT_EQ(
+        tooltip(1),
+        broken + QStringLiteral(
+                     "\nlibfake_archiver.so: 書庫ライブラリが異常終了しました (シグナル 11)"));
+    EXPECT_EQ(verdict(2), broken);
+    EXPECT_EQ(tooltip(2),
+              broken + QStringLiteral("\nlibfake_archiver.so: 検査が制限時間 1 秒を超えました"));
+    const bool memoryLimited = WorkerMemoryLimitBytes({1, 256}) > 0;
+    EXPECT_EQ(verdict(3), memoryLimited ? broken : QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    if (memoryLimited) {
+        EXPECT_EQ(tooltip(3),
+                  broken + QStringLiteral(
+                               "\nlibfake_archiver.so: 検査がメモリの上限 256 MB を超えました"));
+    }
+    EXPECT_EQ(tooltip(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    EXPECT_EQ(panel("S_Good"),
+              memoryLimited ? QStringLiteral("正常書庫 2") : QStringLiteral("正常書庫 3"));
+    EXPECT_TRUE(dialogs_.shown.isEmpty());
+    EXPECT_TRUE(find<QPushButton>("cmdStart")->isEnabled());
 }
 
 }  // namespace

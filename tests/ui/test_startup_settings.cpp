@@ -63,7 +63,8 @@ TEST_F(StartupTest, FirstStartAppliesTheDefaultsAndWritesEveryKeyOnClose) {
     const QByteArray expected =
         QStringLiteral(
             "[Position]\nTop=0\nLeft=0\nWidth=%1\nHeight=%2\n\n"
-            "[Option]\nFastMode=False\nFormTop=False\nSettingHidden=False\nSubFolderAdd=0\n\n"
+            "[Option]\nFastMode=False\nFormTop=False\nSettingHidden=False\nSubFolderAdd=0\n"
+            "Jobs=Auto\nTimeLimit=60\nMemoryLimit=2048\n\n"
             "[Filter]\nSelect=OFF\nList=\n\n"
             "[Action]\nSelect=Nothing\nFolder=\n\n"
             "[Archive]\nLHA=1\nZIP=1\nCAB=0\nTAR=0\nRAR=0\nBGA=0\nYZ1=0\nGCA=0\n7z=0\n\n"
@@ -106,6 +107,34 @@ TEST_F(StartupTest, StoredSettingsComeBack) {
     EXPECT_FALSE(find<QCheckBox>("chkBadNoFileName")->isEnabled());
     EXPECT_TRUE(checked("chkBadNoFileName"));
     EXPECT_TRUE(checked("chkBadNoPassword"));
+}
+
+TEST_F(StartupTest, RunOptionsComeBackAndOlderFilesGetTheDefaults) {
+    const struct {
+        const char* option;
+        const char* checkedJobs;
+        int timeLimit;
+        int memoryLimit;
+    } cases[] = {
+        {"Jobs=4\nTimeLimit=5\nMemoryLimit=512\n", "mnuOptionJobs_4", 5, 512},
+        {"", "mnuOptionJobs_0", 60, 2048},  // a file written before these keys existed
+        {"Jobs=3\nTimeLimit=-1\nMemoryLimit=lots\n", "mnuOptionJobs_0", 60, 2048},
+        {"Jobs=Auto\nTimeLimit=0\nMemoryLimit=0\n", "mnuOptionJobs_0", 0, 0},
+    };
+    for (const auto& entry : cases) {
+        writeIni(QByteArray("[Option]\n") + entry.option);
+        start();
+        for (const int jobs : {0, 1, 2, 4, 8, 16}) {
+            const QByteArray name = "mnuOptionJobs_" + QByteArray::number(jobs);
+            EXPECT_EQ(find<QAction>(name.constData())->isChecked(), name == entry.checkedJobs)
+                << entry.option << name.constData();
+        }
+        EXPECT_EQ(window_->runLimits().timeLimitSeconds, entry.timeLimit) << entry.option;
+        EXPECT_EQ(window_->runLimits().memoryLimitMB, entry.memoryLimit) << entry.option;
+    }
+    trigger("mnuOptionJobs_16");
+    const QByteArray saved = closeAndReadIni();
+    EXPECT_TRUE(saved.contains("Jobs=16\nTimeLimit=0\nMemoryLimit=0\n")) << saved.constData();
 }
 
 TEST_F(StartupTest, UnusableValuesFallBack) {

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 
@@ -41,6 +42,20 @@ protected:
         QTest::mouseClick(find<QAbstractButton>(button), Qt::LeftButton);
     }
     void trigger(const char* action) { find<QAction>(action)->trigger(); }
+    // Presses Start and lets the window work until the run is over.
+    void startRun() {
+        click("cmdStart");
+        waitForRunEnd();
+    }
+    void waitForRunEnd() {
+        QElapsedTimer waited;
+        waited.start();
+        while (window_->busy() && waited.elapsed() < 120000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
+                                            50);
+        }
+        EXPECT_FALSE(window_->busy()) << "the run did not end";
+    }
     QString panel(const char* key) { return find<QLabel>(key)->text(); }
     TargetListModel& list() { return window_->targets(); }
     QStringList listNames() {

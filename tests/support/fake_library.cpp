@@ -1,4 +1,4 @@
-#include "tests/checkers/fake_library.h"
+#include "tests/support/fake_library.h"
 
 #include <unistd.h>
 
