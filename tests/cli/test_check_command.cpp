@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "tests/support/archive_makers.h"
+#include "tests/support/log_records.h"
 #include "tests/support/raw_process.h"
 #include "tests/support/scratch.h"
 
@@ -32,43 +33,6 @@ CheckRun runCheck(const QStringList& arguments) {
     return runCheckWith({}, bytes);
 }
 
-// The records of a log, each as its five fields, quotes undoubled.
-QList<QStringList> parseLog(const QByteArray& log) {
-    QList<QStringList> records;
-    QStringList fields;
-    QString field;
-    const QString text = QString::fromUtf8(log);
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            fields << field;
-            field.clear();
-        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            fields << field;
-            records << fields;
-            fields.clear();
-            field.clear();
-            ++i;
-        } else {
-            ADD_FAILURE() << "text outside quotes at " << i;
-        }
-    }
-    EXPECT_TRUE(fields.isEmpty() && field.isEmpty()) << "the last record must end in CR LF";
-    return records;
-}
-
 class CheckCommand : public ::testing::Test {
 protected:
     QString archive(const QString& name, int seed = 1) {
@@ -86,7 +50,7 @@ TEST_F(CheckCommand, AllGoodExitsZeroAndLogsEveryFile) {
     const CheckRun run =
         runCheck({QStringLiteral("--formats"), QStringLiteral("zip"), scratch_.root()});
     EXPECT_EQ(run.status, 0) << run.err.constData();
-    const auto records = parseLog(run.out);
+    const auto records = test::parseLog(run.out);
     ASSERT_EQ(records.size(), 3);
     EXPECT_EQ(records[0],
               (QStringList{"ファイル名", "フォルダ名", "サイズ", "更新日時", "検査結果"}));
@@ -105,7 +69,7 @@ TEST_F(CheckCommand, BadFileExitsOne) {
     const CheckRun run =
         runCheck({QStringLiteral("--formats"), QStringLiteral("zip,lzh"), scratch_.root()});
     EXPECT_EQ(run.status, 1);
-    const auto records = parseLog(run.out);
+    const auto records = test::parseLog(run.out);
     ASSERT_EQ(records.size(), 3);
     EXPECT_EQ(records[2][4], QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
 }
@@ -118,13 +82,13 @@ TEST_F(CheckCommand, RulesCountAndFilterOptions) {
     test::writeFile(scratch_.path(QStringLiteral("skip.txt")), "text");
     const CheckRun flat =
         runCheck({QStringLiteral("--filter"), QStringLiteral("auto"), scratch_.root()});
-    EXPECT_EQ(parseLog(flat.out).size(), 1)
+    EXPECT_EQ(test::parseLog(flat.out).size(), 1)
         << "the text file is filtered out, the subfolder not walked";
     const CheckRun deep =
         runCheck({QStringLiteral("-r"), QStringLiteral("--filter"), QStringLiteral("zip"),
                   QStringLiteral("--rules"), QStringLiteral("broken,count"), scratch_.root()});
     EXPECT_EQ(deep.status, 1);
-    const auto records = parseLog(deep.out);
+    const auto records = test::parseLog(deep.out);
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[1][4], QStringLiteral("2つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
     const CheckRun three = runCheck({QStringLiteral("--rules"), QStringLiteral("count"),
@@ -143,7 +107,7 @@ TEST_F(CheckCommand, RecordsStayInRegistrationOrderWithJobs) {
     EXPECT_EQ(one.status, 1);
     EXPECT_EQ(four.status, 1);
     EXPECT_EQ(one.out, four.out);
-    const auto records = parseLog(four.out);
+    const auto records = test::parseLog(four.out);
     ASSERT_EQ(records.size(), 41);
     for (int i = 0; i < 40; ++i) {
         EXPECT_EQ(records[i + 1][0], QStringLiteral("f%1.zip").arg(i, 2, 10, QLatin1Char('0')));
@@ -157,7 +121,7 @@ TEST_F(CheckCommand, OddNamesStayWholeInTheirFields) {
     const CheckRun run = runCheck({QStringLiteral("--log"), logFile, scratch_.path(name)});
     EXPECT_EQ(run.status, 0) << run.err.constData();
     EXPECT_TRUE(run.out.isEmpty());
-    const auto records = parseLog(test::readFile(logFile));
+    const auto records = test::parseLog(test::readFile(logFile));
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[1][0], name);
 }
@@ -179,7 +143,7 @@ TEST_F(CheckCommand, UnreadableFileIsReportedAndNeverJudged) {
         << run.err.constData();
     EXPECT_TRUE(run.err.contains("good 1, bad 0, missing 0, unreadable 1, total 2"))
         << run.err.constData();
-    const auto records = parseLog(run.out);
+    const auto records = test::parseLog(run.out);
     ASSERT_EQ(records.size(), 3);
     EXPECT_EQ(records[2][0], QStringLiteral("locked.zip"));
     EXPECT_EQ(records[2][4], QStringLiteral("ﾌｧｲﾙを読み込めません"));
@@ -200,7 +164,7 @@ TEST_F(CheckCommand, NameThatIsNotUtf8IsTestedAndLoggedDecoded) {
           std::pair{QByteArrayList{"env", "-C", folder}, QByteArray("./") + name}}) {
         const CheckRun run = runCheckWith(prefix, rules + QByteArrayList{argument});
         EXPECT_EQ(run.status, 0) << argument.toHex().constData() << run.err.constData();
-        const auto records = parseLog(run.out);
+        const auto records = test::parseLog(run.out);
         ASSERT_EQ(records.size(), 2) << argument.toHex().constData();
         EXPECT_EQ(records[1][0], QStringLiteral("日本.zip"));
         EXPECT_EQ(records[1][1], scratch_.root());
