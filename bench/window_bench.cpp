@@ -1,5 +1,6 @@
 // The real window on the offscreen platform: registration, sorting and removal with 100,000
-// rows, and a check run over 10,000 tiny ZIP archives against varnelt-check --jobs 1.
+// rows, the window's memory during a run over them, and check runs of the window against
+// varnelt-check with the same jobs: 10,000 tiny ZIP archives, and two 150 MB .tbz archives.
 // Usage: window_bench [folder for the generated files]
 #include <QAbstractButton>
 #include <QAction>
@@ -15,7 +16,9 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 
 #include "checkers/archiver_set.h"
 #include "targets/target_list_model.h"
@@ -87,29 +90,60 @@ void makeTinyZips(const QString& folder) {
     QFile::remove(folder + QStringLiteral("/seed.zip"));
 }
 
-// The window's run over the folder, fast mode on or off, in milliseconds.
-qint64 timeWindowRun(MainWindow& window, BenchDialogs& dialogs, const QString& folder, bool fast) {
+// Two .tbz archives of about 150 MB each, text and incompressible bytes.
+void makeLargeTbz(const QString& folder) {
+    if (QFile::exists(folder + QStringLiteral("/b.tbz"))) {
+        return;
+    }
+    QDir().mkpath(folder);
+    for (const char* name : {"a", "b"}) {
+        QProcess::execute(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("cd '%1' && mkdir -p src && head -c 40000000 /dev/urandom | base64 "
+                            "-w 100 > src/text && head -c 96000000 /dev/urandom > src/blob && "
+                            "tar cjf %2.tbz -C src . && rm -rf src")
+                 .arg(folder, QLatin1String(name))});
+    }
+}
+
+// The window's run over the folder, in milliseconds; `during` is called every 50 ms.
+qint64 timeWindowRun(MainWindow& window, BenchDialogs& dialogs, const QString& folder, bool fast,
+                     int jobs, const std::function<void()>& during = {}) {
     window.findChild<QAbstractButton*>(QStringLiteral("cmdLogClear_0"))->click();
     dialogs.folder = folder;
     window.findChild<QAbstractButton*>(QStringLiteral("cmdSelect_1"))->click();
     window.findChild<QAction*>(QStringLiteral("mnuOptionFastMode"))->setChecked(fast);
-    window.findChild<QCheckBox*>(QStringLiteral("chkExtZIP"))->setChecked(true);
+    window.findChild<QAction*>(QStringLiteral("mnuOptionJobs_%1").arg(jobs))->trigger();
+    for (const char* box : {"chkExtZIP", "chkExtTAR"}) {
+        window.findChild<QCheckBox*>(QLatin1String(box))->setChecked(true);
+    }
     QElapsedTimer clock;
     clock.start();
     window.findChild<QAbstractButton*>(QStringLiteral("cmdStart"))->click();
+    while (window.busy()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        if (during) {
+            during();
+        }
+    }
     return clock.elapsed();
 }
 
-qint64 timeHeadlessRun(const QString& folder) {
+qint64 timeHeadlessRun(const QString& folder, int jobs) {
     QProcess check;
     check.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
     check.start(QCoreApplication::applicationDirPath() + QStringLiteral("/varnelt-check"),
-                {QStringLiteral("--jobs"), QStringLiteral("1"), QStringLiteral("--formats"),
-                 QStringLiteral("zip"), folder});
+                {QStringLiteral("--jobs"), QString::number(jobs), QStringLiteral("--formats"),
+                 QStringLiteral("zip,tar"), folder});
     check.waitForFinished(-1);
     return clock.elapsed();
+}
+
+QString ratio(qint64 a, qint64 b) {
+    return QString::number(double(a) / double(b), 'f', 2);
 }
 
 int main(int argc, char* argv[]) {
@@ -162,14 +196,31 @@ int main(int argc, char* argv[]) {
     out << "removal of 50000 scattered rows: " << clock.elapsed() << " ms, "
         << window.targets().size() << " left" << Qt::endl;
 
+    // The window during a run over every row: its own memory, the workers counted apart.
+    long peak = 0;
+    const qint64 all = timeWindowRun(window, dialogs, folder, true, 0,
+                                     [&peak] { peak = std::max(peak, residentKilobytes()); });
+    out << "run over " << window.targets().size() << " rows: " << all
+        << " ms, the window's peak resident memory " << peak / 1024 << " MB" << Qt::endl;
+
     const QString tiny = folder + QStringLiteral("-tiny-zips");
     makeTinyZips(tiny);
-    const qint64 headless = timeHeadlessRun(tiny);
-    const qint64 fast = timeWindowRun(window, dialogs, tiny, true);
-    const qint64 shown = timeWindowRun(window, dialogs, tiny, false);
-    out << "run over " << kTinyZips << " tiny zip files: varnelt-check --jobs 1 " << headless
-        << " ms, window fast mode on " << fast << " ms ("
-        << QString::number(double(fast) / headless, 'f', 2) << "x), off " << shown << " ms ("
-        << QString::number(double(shown) / headless, 'f', 2) << "x)" << Qt::endl;
+    for (const int jobs : {1, 2}) {
+        const qint64 headless = timeHeadlessRun(tiny, jobs);
+        const qint64 fast = timeWindowRun(window, dialogs, tiny, true, jobs);
+        const qint64 shown = timeWindowRun(window, dialogs, tiny, false, jobs);
+        out << "run over " << kTinyZips << " tiny zip files, jobs " << jobs << ": varnelt-check "
+            << headless << " ms, window fast mode on " << fast << " ms (" << ratio(fast, headless)
+            << "x), off " << shown << " ms (" << ratio(shown, headless) << "x)" << Qt::endl;
+    }
+
+    const QString large = folder + QStringLiteral("-large-tbz");
+    makeLargeTbz(large);
+    const qint64 one = timeHeadlessRun(large, 1);
+    const qint64 two = timeHeadlessRun(large, 2);
+    const qint64 windowTwo = timeWindowRun(window, dialogs, large, false, 2);
+    out << "run over two 150 MB tbz: varnelt-check --jobs 1 " << one << " ms, --jobs 2 " << two
+        << " ms (" << ratio(two, one) << "x), window with 2 jobs " << windowTwo << " ms ("
+        << ratio(windowTwo, two) << "x of varnelt-check)" << Qt::endl;
     return 0;
 }

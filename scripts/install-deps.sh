@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config clang
     qt6-base-dev qt6-base-private-dev libgl-dev
-    libarchive-dev liblhasa-dev libmspack-dev zlib1g-dev libbz2-dev liblzma-dev
+    libarchive-dev liblhasa-dev libmspack-dev zlib1g-dev libbz2-dev liblzma-dev libseccomp-dev
     libgtest-dev libgmock-dev
     fonts-ipafont-gothic
     # fixtures and reference testers

@@ -7,10 +7,10 @@
 // Unlha.command=0x8019.
 // Every call is appended to the file's name + ".calls", one line each (a worker's sandbox
 // refuses that quietly).
-// A library that misbehaves in its test (each key also for one prefix only): sleep=MS waits, crash=1 raises SIGSEGV, spin=1 never
-// returns, hog=1 allocates without end (stopping, untouched, at 64 GiB).
-// try=OP attempts what a library under test must not do and answers its script's answer only
-// when the system refused with EPERM (else a failure): OP is socket, exec, create, write,
+// A library that misbehaves in its test (each key also for one prefix only): sleep=MS waits,
+// crash=1 raises SIGSEGV, spin=1 never returns, hog=1 allocates without end (stopping, untouched,
+// at 64 GiB). try=OP attempts what a library under test must not do and answers its script's answer
+// only when the system refused with EPERM (else a failure): OP is socket, exec, create, write,
 // append, rename, unlink, mkdir, chmod or ptrace, on the path target=PATH.
 #include <fcntl.h>
 #include <sys/ptrace.h>

@@ -86,7 +86,9 @@ TEST_F(StandInCheck, LibraryThatCrashesSpinsOrHogsCostsOnlyThatFilesVerdict) {
     fake(QStringLiteral("a.zip"), "command=0");
     const QString crash = fake(QStringLiteral("b-crash.zip"), "crash=1\ncommand=0");
     const QString spin = fake(QStringLiteral("c-spin.zip"), "spin=1\ncommand=0");
-    const QString hog = fake(QStringLiteral("d-hog.zip"), "hog=1\ncommand=0");
+    const bool memoryLimited = WorkerMemoryLimitBytes({1, 256}) > 0;
+    const QString hog =
+        fake(QStringLiteral("d-hog.zip"), memoryLimited ? "hog=1\ncommand=0" : "command=0");
     fake(QStringLiteral("e.zip"), "command=0");
     const ProcessRun run =
         check({"--jobs", "2", "--time-limit", "1", "--memory-limit", "256", data_.toUtf8()});
@@ -95,15 +97,13 @@ TEST_F(StandInCheck, LibraryThatCrashesSpinsOrHogsCostsOnlyThatFilesVerdict) {
     ASSERT_EQ(records.size(), 6);
     const QString broken = QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ");
     const QString good = QStringLiteral("正常な書庫ﾌｧｲﾙ");
-    const bool memoryLimited = WorkerMemoryLimitBytes({1, 256}) > 0;
     const QStringList names{"a.zip", "b-crash.zip", "c-spin.zip", "d-hog.zip", "e.zip"};
     const QStringList verdicts{good, broken, broken, memoryLimited ? broken : good, good};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(records[i + 1][0], names[i]);
         EXPECT_EQ(records[i + 1][4], verdicts[i]) << names[i].toStdString();
     }
-    EXPECT_TRUE(run.err.contains(crash.toUtf8() +
-                                 ": libunzip32.so: the archive library crashed (signal 11)\n"))
+    EXPECT_TRUE(run.err.contains(crash.toUtf8() + ": libunzip32.so: " + kCrashText + '\n'))
         << run.err.constData();
     EXPECT_TRUE(
         run.err.contains(spin.toUtf8() + ": libunzip32.so: the test took longer than 1 s\n"))

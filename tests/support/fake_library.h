@@ -11,6 +11,20 @@
 
 namespace varnelt::test {
 
+// Under the sanitizers a crashing library is caught by their report, which then ends the
+// worker with exit status 1; memory limits are off there, so no stand-in hogs memory.
+#ifdef VARNELT_SANITIZED
+inline constexpr bool kSanitizedBuild = true;
+#else
+inline constexpr bool kSanitizedBuild = false;
+#endif
+inline constexpr const char* kCrashText = kSanitizedBuild
+                                              ? "the archive library ended the test (exit status 1)"
+                                              : "the archive library crashed (signal 11)";
+inline constexpr const char* kCrashTextJapanese =
+    kSanitizedBuild ? "書庫ライブラリが検査の途中で終了しました (終了コード 1)"
+                    : "書庫ライブラリが異常終了しました (シグナル 11)";
+
 QString fakeLibraryPath();
 
 std::unique_ptr<ArchiverLibrary> loadFake(ArchiveFormat format);
