@@ -115,8 +115,12 @@ qint64 timeWindowRun(MainWindow& window, BenchDialogs& dialogs, const QString& f
     window.findChild<QAbstractButton*>(QStringLiteral("cmdSelect_1"))->click();
     window.findChild<QAction*>(QStringLiteral("mnuOptionFastMode"))->setChecked(fast);
     window.findChild<QAction*>(QStringLiteral("mnuOptionJobs_%1").arg(jobs))->trigger();
-    for (const char* box : {"chkExtZIP", "chkExtTAR"}) {
-        window.findChild<QCheckBox*>(QLatin1String(box))->setChecked(true);
+    // The formats varnelt-check is given, and no other.
+    for (const char* box : {"chkExtLHA", "chkExtZIP", "chkExtCAB", "chkExtTAR", "chkExtRAR",
+                            "chkExtBGA", "chkExtYZ1", "chkExtGCA", "chkExt7z"}) {
+        const QLatin1String name(box);
+        window.findChild<QCheckBox*>(name)->setChecked(name == QLatin1String("chkExtZIP") ||
+                                                       name == QLatin1String("chkExtTAR"));
     }
     QElapsedTimer clock;
     clock.start();
