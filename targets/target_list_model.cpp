@@ -22,7 +22,7 @@ QVariant TargetListModel::data(const QModelIndex& index, int role) const {
         return index.column() == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                             : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
+    if (role != Qt::DisplayRole) {
         return {};
     }
     const TargetRow& target = row(index.row());

@@ -18,6 +18,7 @@ void MainWindow::EnterBusyState() {
     cmdStart->setEnabled(false);
     cmdStop->setEnabled(true);
     busy_ = true;  // close requests are ignored from here on
+    refreshRowMenu();
     mnuFile->menuAction()->setEnabled(false);
     mnuViewDLL->setEnabled(false);
     mnuOptionIniDefault->setEnabled(false);
@@ -32,6 +33,7 @@ void MainWindow::LeaveBusyState() {
     mnuOptionIniDefault->setEnabled(true);
     RefreshFormState();
     busy_ = false;
+    refreshRowMenu();
     cmdStop->setEnabled(false);
     lvwList->setVisible(true);
     QApplication::restoreOverrideCursor();

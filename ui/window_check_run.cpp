@@ -11,10 +11,10 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "engine/disposal.h"
-#include "engine/parallel_check.h"
 #include "base/paths.h"
 #include "checkers/archiver_set.h"
+#include "engine/disposal.h"
+#include "engine/parallel_check.h"
 #include "targets/target_list_model.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
