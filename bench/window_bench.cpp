@@ -22,6 +22,7 @@
 
 #include "checkers/archiver_set.h"
 #include "targets/target_list_model.h"
+#include "ui/desktop.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 
@@ -36,13 +37,19 @@ constexpr int kTinyZips = 10000;
 class BenchDialogs : public Dialogs {
 public:
     QString folder;
-    Answer message(QWidget*, Icon, const QString&, const QString&, Buttons) override {
+    Answer message(QWidget*, Icon, const QString&, const QString&, Buttons, Answer) override {
         return Answer::Ok;
     }
     QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
     QString chooseFolder(QWidget*, const QString&) override { return folder; }
     QString saveFile(QWidget*, const QString&, const QStringList&) override { return {}; }
-    void openUrl(const QUrl&) override {}
+};
+
+// Nothing is handed to the desktop during a bench.
+class BenchDesktop : public Desktop {
+public:
+    bool showItems(const QList<QUrl>&) override { return false; }
+    bool openUrl(const QUrl&) override { return false; }
 };
 
 long residentKilobytes() {
@@ -160,8 +167,9 @@ int main(int argc, char* argv[]) {
 
     BenchDialogs dialogs;
     dialogs.folder = folder;
+    BenchDesktop desktop;
     ArchiverSet archivers;
-    MainWindow window(dialogs, archivers);
+    MainWindow window(dialogs, desktop, archivers);
     window.DetectArchivers();
     window.show();
     auto* button = window.findChild<QAbstractButton*>(QStringLiteral("cmdSelect_1"));

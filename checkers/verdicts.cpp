@@ -10,4 +10,15 @@ QString FormatFileCountVerdict(int limit, const QString& countCaption) {
     return QString::number(limit) + countCaption.mid(start);
 }
 
+QStringList AllVerdicts(int fileCountLimit) {
+    return {kGoodVerdict,
+            kMissingFileVerdict,
+            kUnreadableFileVerdict,
+            kBadFileCaption,
+            kBadNoPasswordCaption,
+            kBadNoExtCaption,
+            FormatFileCountVerdict(fileCountLimit, kBadNoFileSumCaption),
+            kBadNoFileNameCaption};
+}
+
 }  // namespace varnelt

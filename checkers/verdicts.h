@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace varnelt {
 
@@ -22,5 +23,8 @@ inline const QString kBadNoFileNameCaption =
 
 // The count rule's verdict: the threshold followed by the count caption without its blanks.
 QString FormatFileCountVerdict(int limit, const QString& countCaption);
+
+// Every verdict a row can receive, the count rule's with the given threshold.
+QStringList AllVerdicts(int fileCountLimit);
 
 }  // namespace varnelt

@@ -5,13 +5,15 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config clang
     qt6-base-dev qt6-base-private-dev libgl-dev
+    # Qt's own dialogs and standard buttons in Japanese
+    qt6-translations-l10n
     libarchive-dev liblhasa-dev libmspack-dev zlib1g-dev libbz2-dev liblzma-dev libseccomp-dev
     libgtest-dev libgmock-dev
     fonts-ipafont-gothic
     # fixtures and reference testers
     zip unzip 7zip jlha-utils gcab lhasa cabextract libarchive-tools
-    # the window under a virtual display
-    xvfb xauth xdotool
+    # the window under a virtual display; a message bus of the tests' own
+    xvfb xauth xdotool dbus-daemon
 )
 
 missing=()

@@ -24,15 +24,15 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 TargetRow rowOf(const QByteArray& folder, const QString& folderText, const QByteArray& name,
                 const struct stat& info) {
-    return TargetRow{DecodeName(name),
-                     folderText,
-                     static_cast<qint64>(info.st_size),
-                     QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec)
-                         .toString(QStringLiteral("yyyy/MM/dd HH:mm")),
-                     QString(),
-                     name,
-                     folder,
-                     QString()};
+    return TargetRow{
+        DecodeName(name),
+        folderText,
+        static_cast<qint64>(info.st_size),
+        QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec).toString(kModifiedTimeFormat),
+        QString(),
+        name,
+        folder,
+        QString()};
 }
 
 bool nameOrder(const QString& a, const QString& b) {

@@ -22,10 +22,17 @@ QVariant TargetListModel::data(const QModelIndex& index, int role) const {
         return index.column() == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                             : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
+    const TargetRow& target = row(index.row());
+    if (role == Qt::ToolTipRole) {
+        // A verdict's note: why a library did not finish its test.
+        if (index.column() == VerdictColumn && !target.verdictNote.isEmpty()) {
+            return target.verdict + u'\n' + target.verdictNote;
+        }
         return {};
     }
-    const TargetRow& target = row(index.row());
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
     switch (index.column()) {
         case NameColumn:
             return target.name;
@@ -36,9 +43,6 @@ QVariant TargetListModel::data(const QModelIndex& index, int role) const {
         case ModifiedColumn:
             return target.modified;
         case VerdictColumn:
-            if (role == Qt::ToolTipRole && !target.verdictNote.isEmpty()) {
-                return target.verdict + u'\n' + target.verdictNote;
-            }
             return target.verdict;
         default:
             return {};

@@ -6,11 +6,15 @@
 
 namespace varnelt {
 
+// Modification times as the list shows them: year first, so that they sort in time order as
+// text.
+inline const QString kModifiedTimeFormat = QStringLiteral("yyyy/MM/dd HH:mm");
+
 struct TargetRow {
     QString name;      // file name with extension, decoded for the list and the log
     QString folder;    // decoded likewise; ends in "/", so folder + name is the full path
     qint64 size = -1;  // bytes; -1 when the size could not be read
-    QString modified;  // "yyyy/MM/dd HH:mm", local time
+    QString modified;  // in kModifiedTimeFormat, local time
     QString verdict;   // empty until the file is checked
     // The name and folder as the bytes the system gave: the file is opened, moved and deleted
     // by these, whatever its name decodes to.

@@ -6,7 +6,7 @@
 #include <QUrl>
 
 #include "base/version.h"
-#include "ui/dialogs.h"
+#include "ui/desktop.h"
 #include "ui/twips.h"
 
 namespace varnelt {
@@ -23,7 +23,7 @@ Widget* place(QWidget* parent, const char* name, const QRect& twipsRect, const Q
 
 }  // namespace
 
-AboutDialog::AboutDialog(Dialogs& dialogs, QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(Desktop& desktop, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("バージョン情報"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -53,14 +53,18 @@ AboutDialog::AboutDialog(Dialogs& dialogs, QWidget* parent) : QDialog(parent) {
                                         QLatin1String(kMakerWebPage));
     // Each address button opens what it shows.
     connect(mail, &QPushButton::clicked, this,
-            [&dialogs, mail] { dialogs.openUrl(QUrl(QStringLiteral("mailto:") + mail->text())); });
+            [&desktop, mail] { desktop.openUrl(QUrl(QStringLiteral("mailto:") + mail->text())); });
     connect(homepage, &QPushButton::clicked, this,
-            [&dialogs, homepage] { dialogs.openUrl(QUrl(homepage->text())); });
+            [&desktop, homepage] { desktop.openUrl(QUrl(homepage->text())); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     setTabOrder(close, mail);
     setTabOrder(mail, homepage);
-    close->setDefault(false);
-    close->setAutoDefault(false);
+    // Enter closes the box wherever the focus is; an address opens only when its own button
+    // is clicked or pressed with Space. Escape closes it as a dialog does.
+    close->setDefault(true);
+    for (QPushButton* address : {mail, homepage}) {
+        address->setAutoDefault(false);
+    }
     close->setFocus();
 }
 

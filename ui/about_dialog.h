@@ -5,7 +5,7 @@
 
 namespace varnelt {
 
-class Dialogs;
+class Desktop;
 
 inline constexpr char kMakerWebPage[] = "https://varnelt.example/";
 inline constexpr char kMakerMail[] = "support@varnelt.example";
@@ -13,7 +13,7 @@ inline constexpr char kMakerMail[] = "support@varnelt.example";
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    AboutDialog(Dialogs& dialogs, QWidget* parent);
+    AboutDialog(Desktop& desktop, QWidget* parent);
 };
 
 }  // namespace varnelt

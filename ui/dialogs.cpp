@@ -1,6 +1,5 @@
 #include "ui/dialogs.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -8,7 +7,7 @@
 namespace varnelt {
 
 Dialogs::Answer QtDialogs::message(QWidget* owner, Icon icon, const QString& title,
-                                   const QString& text, Buttons buttons) {
+                                   const QString& text, Buttons buttons, Answer preselected) {
     QMessageBox box(owner);
     box.setWindowTitle(title);
     box.setText(text);
@@ -17,7 +16,7 @@ Dialogs::Answer QtDialogs::message(QWidget* owner, Icon icon, const QString& tit
                                          : QMessageBox::NoIcon);
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(preselected == Answer::No ? QMessageBox::No : QMessageBox::Yes);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
@@ -38,15 +37,8 @@ QString QtDialogs::chooseFolder(QWidget* owner, const QString& title) {
 
 QString QtDialogs::saveFile(QWidget* owner, const QString& title, const QStringList& filters) {
     return QFileDialog::getSaveFileName(owner, title, QDir::homePath(),
-                                        filters.join(QStringLiteral(";;")));
-}
-
-}  // namespace varnelt
-
-namespace varnelt {
-
-void QtDialogs::openUrl(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+                                        filters.join(QStringLiteral(";;")), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 }  // namespace varnelt

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QUrl;
 class QWidget;
 
 namespace varnelt {
@@ -18,28 +17,26 @@ public:
 
     virtual ~Dialogs() = default;
 
-    // A modal message box owned by `owner`; Yes is the default of a question.
+    // A modal message box owned by `owner`; a question preselects `preselected`.
     virtual Answer message(QWidget* owner, Icon icon, const QString& title, const QString& text,
-                           Buttons buttons) = 0;
+                           Buttons buttons, Answer preselected = Answer::Yes) = 0;
     // An existing file, or an empty text when cancelled.
     virtual QString openFile(QWidget* owner, const QString& title, const QString& filter) = 0;
     // An existing folder, or an empty text when cancelled.
     virtual QString chooseFolder(QWidget* owner, const QString& title) = 0;
-    // A file name to save to (the dialog asks before replacing a file), or an empty text.
+    // A file name to save to, or an empty text. The dialog does not ask about replacing a
+    // file: the caller asks once it knows the final name.
     virtual QString saveFile(QWidget* owner, const QString& title, const QStringList& filters) = 0;
-    // Hands a web page, a mail address or the help page to the desktop's own program.
-    virtual void openUrl(const QUrl& url) = 0;
 };
 
 // Qt's own modal dialogs, starting in the user's home folder.
 class QtDialogs : public Dialogs {
 public:
     Answer message(QWidget* owner, Icon icon, const QString& title, const QString& text,
-                   Buttons buttons) override;
+                   Buttons buttons, Answer preselected) override;
     QString openFile(QWidget* owner, const QString& title, const QString& filter) override;
     QString chooseFolder(QWidget* owner, const QString& title) override;
     QString saveFile(QWidget* owner, const QString& title, const QStringList& filters) override;
-    void openUrl(const QUrl& url) override;
 };
 
 }  // namespace varnelt

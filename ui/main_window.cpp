@@ -7,7 +7,6 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,11 +18,15 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "checkers/archiver_set.h"
 #include "checkers/verdicts.h"
 #include "settings/setting_values.h"
 #include "targets/target_list_model.h"
 #include "ui/dialogs.h"
+#include "ui/target_list_view.h"
+#include "ui/text_fit.h"
 #include "ui/twips.h"
 
 namespace varnelt {
@@ -72,9 +75,10 @@ constexpr FormatBoxPlace kFormatBoxes[] = {
 
 }  // namespace
 
-MainWindow::MainWindow(Dialogs& dialogs, ArchiverSet& archivers, QWidget* parent)
+MainWindow::MainWindow(Dialogs& dialogs, Desktop& desktop, ArchiverSet& archivers, QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs),
+      desktop_(desktop),
       archivers_(archivers),
       model_(new TargetListModel(this)) {
     setObjectName(QStringLiteral("frmMain"));
@@ -140,6 +144,16 @@ void MainWindow::buildControls() {
     txtBadNoFileSum->setToolTip(QStringLiteral("2～999999までの値を入力して下さい"));
     Label2 = place<QLabel>(fraIzyoTeigi, "Label2", {1110, 750, 2775, 255},
                            QStringLiteral("つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
+    // As many digits as the box takes show whole in the font in use; the label keeps its
+    // distance after the box.
+    const QRect field = txtBadNoFileSum->geometry();
+    const int gap = Label2->x() - (field.left() + field.width());
+    const QString widestThreshold = WithWidestDigits(QString(txtBadNoFileSum->maxLength(), u'0'),
+                                                     txtBadNoFileSum->fontMetrics());
+    txtBadNoFileSum->resize(
+        std::max(field.width(), LineEditWidthFor(*txtBadNoFileSum, widestThreshold)),
+        field.height());
+    Label2->move(std::max(Label2->x(), txtBadNoFileSum->geometry().right() + 1 + gap), Label2->y());
     chkBadNoFileName = place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileName", {360, 960, 4095, 255},
                                         kBadNoFileNameCaption);
     chkBadNoPassword = place<QCheckBox>(fraIzyoTeigi, "chkBadNoPassword", {120, 1200, 4335, 255},
@@ -178,23 +192,9 @@ void MainWindow::buildControls() {
     cmdSelect[2]->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     cmdSelect[2]->setToolTip(QStringLiteral("フォルダ選択"));
 
-    lvwList = place<QTableView>(fraAllSetting, "lvwList", {120, 2760, 10455, 2295});
-    lvwList->setModel(model_);
-    lvwList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvwList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvwList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvwList->setShowGrid(false);
-    lvwList->setWordWrap(false);
-    lvwList->verticalHeader()->hide();
-    lvwList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    lvwList->verticalHeader()->setDefaultSectionSize(lvwList->fontMetrics().height() + 4);
-    lvwList->horizontalHeader()->setSectionsClickable(true);
-    lvwList->horizontalHeader()->setHighlightSections(false);
-    lvwList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int columnTwips[] = {2000, 2500, 1100, 1700, 2700};
-    for (int column = 0; column < TargetListModel::ColumnCount; ++column) {
-        lvwList->setColumnWidth(column, columnTwips[column] / kTwipsPerPixel);
-    }
+    lvwList = new TargetListView(model_, fraAllSetting);
+    lvwList->setObjectName(QStringLiteral("lvwList"));
+    lvwList->setGeometry(FromTwips(QRect(120, 2760, 10455, 2295)));
     lvwList->setAcceptDrops(true);
     lvwList->viewport()->setAcceptDrops(true);
 
@@ -307,6 +307,14 @@ void MainWindow::buildMenus() {
     mnuHelpHelp->setShortcutContext(Qt::ApplicationShortcut);
     mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuHelpLine"));
     mnuHelpAbout = menuItem(mnuHelp, "mnuHelpAbout", QStringLiteral("バージョン情報(&A)"));
+
+    // The list's own menu, on its rows.
+    mnuList = new QMenu(this);
+    mnuList->setObjectName(QStringLiteral("mnuList"));
+    mnuListOpenFolder = menuItem(mnuList, "mnuListOpenFolder", QStringLiteral("フォルダを開く"));
+    mnuListCopyPath = menuItem(mnuList, "mnuListCopyPath", QStringLiteral("パスをコピー"));
+    mnuList->addSeparator()->setObjectName(QStringLiteral("mnuListLine"));
+    mnuListDelete = menuItem(mnuList, "mnuListDelete", QStringLiteral("選択した行を削除"));
 }
 
 void MainWindow::layoutClient(int width, int height) {

@@ -20,10 +20,12 @@
 
 class QAction;
 class QCheckBox;
+class QContextMenuEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QModelIndex;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -34,6 +36,7 @@ namespace varnelt {
 
 class ArchiverSet;
 class CheckEngine;
+class Desktop;
 class Dialogs;
 struct RowDecision;
 class TargetListModel;
@@ -41,7 +44,8 @@ class TargetListModel;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(Dialogs& dialogs, ArchiverSet& archivers, QWidget* parent = nullptr);
+    MainWindow(Dialogs& dialogs, Desktop& desktop, ArchiverSet& archivers,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     TargetListModel& targets() { return *model_; }
@@ -104,6 +108,11 @@ private:
     void mnuFileLogSave_Click();
     void mnuHelpAbout_Click();
     void mnuHelpHelp_Click();
+    // The list's menu: at the mouse, or at the current row when asked by keyboard.
+    void lvwList_ContextMenu(const QContextMenuEvent& request);
+    void mnuListOpenFolder_Click();
+    void mnuListCopyPath_Click();
+    void lvwList_DblClick(const QModelIndex& index);
 
     // View options, applied from a click, the settings or the reset.
     void applyFormTop(bool onTop);
@@ -121,6 +130,12 @@ private:
     void runFinished(const MaybeError& error);
     // The Option menu's choice of files tested at once; 0 is automatic.
     void applyJobs(int jobs);
+    // The selected rows, top to bottom, from the selection's ranges.
+    std::vector<int> selectedRows() const;
+    // The row menu's entries follow the selection and the busy state.
+    void refreshRowMenu();
+    // Shows the rows' files in the file manager, or opens their folders.
+    void openFolders(const std::vector<int>& rows);
     // The status bar's panels: each shows its prefix followed by its value.
     enum StatusPanel { GoodPanel, BadPanel, TotalPanel, TimePanel };
     void setStatus(StatusPanel panel, const QString& value);
@@ -138,12 +153,14 @@ private:
     std::optional<ExtensionFilter> currentFilter() const;
 
     Dialogs& dialogs_;
+    Desktop& desktop_;
     ArchiverSet& archivers_;
     TargetListModel* model_ = nullptr;
 
     bool busy_ = false;
     bool stopRequested_ = false;
     bool sortDescending_ = true;  // each header click flips it before sorting
+    int sortColumn_ = -1;         // the column the rows were last sorted by; none yet
     QString iniFilePath_;
     ElapsedClock runClock_;
     CheckEngine* engine_ = nullptr;  // while a run is under way
@@ -210,6 +227,10 @@ private:
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpHelp = nullptr;
     QAction* mnuHelpAbout = nullptr;
+    QMenu* mnuList = nullptr;
+    QAction* mnuListOpenFolder = nullptr;
+    QAction* mnuListCopyPath = nullptr;
+    QAction* mnuListDelete = nullptr;
 };
 
 }  // namespace varnelt

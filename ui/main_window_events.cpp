@@ -1,6 +1,7 @@
 // Which control event runs which procedure.
 #include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "base/file_urls.h"
 #include "ui/main_window.h"
 
 namespace varnelt {
@@ -34,12 +36,12 @@ QList<QUrl> droppedFiles(const QMimeData* data) {
     return files;
 }
 
-// The paths as the system's bytes: the percent-encoded bytes of the address, which keep a
-// name that is not UTF-8 whole where a decoded text could not.
+// The paths as the system's bytes, which keep a name that is not UTF-8 whole where a decoded
+// text could not.
 QByteArrayList nativePaths(const QList<QUrl>& files) {
     QByteArrayList paths;
     for (const QUrl& url : files) {
-        paths << QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        paths << NativePathOf(url);
     }
     return paths;
 }
@@ -80,6 +82,10 @@ void MainWindow::connectHandlers() {
     }
     connect(lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &MainWindow::lvwList_ColumnClick);
+    connect(lvwList, &QAbstractItemView::doubleClicked, this, &MainWindow::lvwList_DblClick);
+    connect(mnuListOpenFolder, &QAction::triggered, this, &MainWindow::mnuListOpenFolder_Click);
+    connect(mnuListCopyPath, &QAction::triggered, this, &MainWindow::mnuListCopyPath_Click);
+    connect(mnuListDelete, &QAction::triggered, this, [this] { cmdLogClear_Click(1); });
 
     // Every format, rule and action box ends in a refresh; the count box does more first.
     for (QCheckBox* box : chkExt) {
@@ -145,10 +151,20 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
+    // The Menu key arrives from the desktop as a request by keyboard; Shift+F10 asks the same.
+    if (type == QEvent::ContextMenu && (watched == lvwList || watched == lvwList->viewport())) {
+        lvwList_ContextMenu(*static_cast<QContextMenuEvent*>(event));
+        return true;
+    }
     if (type == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched == lvwList && key->key() == Qt::Key_Delete) {
             cmdLogClear_Click(1);
+            return true;
+        }
+        if (watched == lvwList && key->key() == Qt::Key_F10 &&
+            key->modifiers() == Qt::ShiftModifier) {
+            lvwList_ContextMenu(QContextMenuEvent(QContextMenuEvent::Keyboard, QPoint(), QPoint()));
             return true;
         }
         if (watched == txtBadMove && key->key() == Qt::Key_Delete) {

@@ -20,6 +20,7 @@ void MainWindow::EnterBusyState() {
     cmdStart->setEnabled(false);
     cmdStop->setEnabled(true);
     busy_ = true;  // close requests are ignored from here on
+    refreshRowMenu();
     mnuFile->menuAction()->setEnabled(false);
     mnuViewDLL->setEnabled(false);
     mnuOptionIniDefault->setEnabled(false);
@@ -36,6 +37,7 @@ void MainWindow::LeaveBusyState() {
     mnuOptionJobs->setEnabled(true);
     RefreshFormState();
     busy_ = false;
+    refreshRowMenu();
     cmdStop->setEnabled(false);
     lvwList->setVisible(true);
     QApplication::restoreOverrideCursor();

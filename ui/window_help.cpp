@@ -3,17 +3,26 @@
 
 #include "base/app_paths.h"
 #include "ui/about_dialog.h"
+#include "ui/desktop.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 
 namespace varnelt {
 
 void MainWindow::mnuHelpHelp_Click() {
-    dialogs_.openUrl(QUrl::fromLocalFile(HelpFilePath()));
+    const QString page = HelpFilePath();
+    if (!desktop_.openUrl(QUrl::fromLocalFile(page))) {
+        // Without a browser the page can still be read, once its place is known.
+        dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
+                         QStringLiteral("ヘルプを表示できませんでした。\n"
+                                        "次のファイルをブラウザで開いて下さい。\n%1")
+                             .arg(page),
+                         Dialogs::Buttons::Ok);
+    }
 }
 
 void MainWindow::mnuHelpAbout_Click() {
-    AboutDialog about(dialogs_, this);
+    AboutDialog about(desktop_, this);
     about.setWindowIcon(windowIcon());
     // Centred on the main window, wherever that puts it.
     const QRect main = frameGeometry();

@@ -9,12 +9,16 @@
 namespace varnelt {
 
 void MainWindow::lvwList_ColumnClick(int column) {
-    if (model_->size() == 0) {
-        return;
+    if (model_->size() != 0) {
+        // One direction for every column, flipped by each click. The rows are sorted once:
+        // rows added later go to the end.
+        sortDescending_ = !sortDescending_;
+        sortColumn_ = column;
+        model_->sortBy(column, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
     }
-    // One direction for every column, flipped by each click.
-    sortDescending_ = !sortDescending_;
-    model_->sortBy(column, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The header moves its indicator on every click of its own; it shows the last sort.
+    lvwList->horizontalHeader()->setSortIndicator(
+        sortColumn_, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void MainWindow::cmdLogClear_Click(int index) {
@@ -26,15 +30,8 @@ void MainWindow::cmdLogClear_Click(int index) {
         RefreshFormState();
         return;
     }
-    // The selection's ranges, not selectedRows(), which slows to minutes on scattered rows.
-    std::vector<int> rows;
-    int topmost = model_->size() - 1;
-    for (const QItemSelectionRange& range : lvwList->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            rows.push_back(row);
-        }
-        topmost = std::min(topmost, range.top());
-    }
+    std::vector<int> rows = selectedRows();
+    const int topmost = rows.empty() ? model_->size() - 1 : rows.front();
     model_->removeRowSet(std::move(rows));
     // The row that took the topmost removed row's place, or the new last row.
     if (model_->size() > 0) {

@@ -88,14 +88,15 @@ QString MainWindow::chooseLogFile() {
     // The extension of the first filter is added unless the name already carries it.
     if (GetExtension(GetFileName(path, false)).toLower() != QLatin1String("log")) {
         path += QStringLiteral(".log");
-        // The dialog asked about the name as typed, not about this one.
-        if (QFileInfo::exists(path) &&
-            dialogs_.message(this, Dialogs::Icon::Question, QStringLiteral("ファイルを保存"),
-                             QStringLiteral("%1 は既に存在します。\n上書きしますか？")
-                                 .arg(GetFileName(path, false)),
-                             Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
-            return {};
-        }
+    }
+    // Asked here, about the final name, whether the extension was typed or added; replacing a
+    // file is not done unless chosen.
+    if (QFileInfo::exists(path) &&
+        dialogs_.message(
+            this, Dialogs::Icon::Question, QStringLiteral("ファイルを保存"),
+            QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(GetFileName(path, false)),
+            Dialogs::Buttons::YesNo, Dialogs::Answer::No) != Dialogs::Answer::Yes) {
+        return {};
     }
     return path;
 }

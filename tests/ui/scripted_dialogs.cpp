@@ -5,9 +5,9 @@
 namespace varnelt::test {
 
 Dialogs::Answer ScriptedDialogs::message(QWidget* owner, Icon icon, const QString& title,
-                                         const QString& text, Buttons buttons) {
+                                         const QString& text, Buttons buttons, Answer preselected) {
     EXPECT_NE(owner, nullptr) << "message boxes are owned by the main window";
-    shown.push_back({icon, title, text, buttons});
+    shown.push_back({icon, title, text, buttons, preselected});
     if (buttons == Buttons::Ok) {
         return Answer::Ok;
     }

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 
 #include <deque>
 
@@ -19,6 +18,7 @@ public:
         QString title;
         QString text;
         Buttons buttons;
+        Answer preselected;
     };
 
     // Answers for the next questions, in order; a question without a queued answer fails the
@@ -28,14 +28,12 @@ public:
     std::deque<QString> paths;
     QList<Shown> shown;
     QStringList dialogTitles;
-    QList<QUrl> openedUrls;
 
     Answer message(QWidget* owner, Icon icon, const QString& title, const QString& text,
-                   Buttons buttons) override;
+                   Buttons buttons, Answer preselected) override;
     QString openFile(QWidget* owner, const QString& title, const QString& filter) override;
     QString chooseFolder(QWidget* owner, const QString& title) override;
     QString saveFile(QWidget* owner, const QString& title, const QStringList& filters) override;
-    void openUrl(const QUrl& url) override { openedUrls << url; }
 
 private:
     QString nextPath(const QString& title);

@@ -455,7 +455,7 @@ TEST_F(StandInRunTest, LibraryThatCrashesSpinsOrHogsFailsOnlyItsFile) {
                   broken + QStringLiteral(
                                "\nlibfake_archiver.so: 検査がメモリの上限 256 MB を超えました"));
     }
-    EXPECT_EQ(tooltip(0), QStringLiteral("正常な書庫ﾌｧｲﾙ"));
+    EXPECT_TRUE(tooltip(0).isEmpty()) << "a verdict without a note has no tooltip of its own";
     EXPECT_EQ(panel("S_Good"),
               memoryLimited ? QStringLiteral("正常書庫 2") : QStringLiteral("正常書庫 3"));
     EXPECT_TRUE(dialogs_.shown.isEmpty());

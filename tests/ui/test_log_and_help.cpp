@@ -59,6 +59,7 @@ TEST_F(LogSaveTest, OneRecordPerRowInTheListOrder) {
     // Sorted by size, the log follows the new order.
     QHeaderView* header = find<QTableView>("lvwList")->horizontalHeader();
     emit header->sectionClicked(2);
+    dialogs_.answers = {Answer::Yes};
     const auto sorted = records(saveLogAs(path));
     EXPECT_TRUE(sorted[1].startsWith("\"say \"\"hi\"\".zip\""));
     EXPECT_TRUE(sorted[3].startsWith("\"a.zip\""));
@@ -76,18 +77,32 @@ TEST_F(LogSaveTest, LogExtensionIsAddedWhereMissing) {
     EXPECT_FALSE(QFile::exists(scratch_.path(QStringLiteral("result.txt"))));
 }
 
-TEST_F(LogSaveTest, AddedExtensionNamingAnExistingFileIsAskedAbout) {
+TEST_F(LogSaveTest, ReplacingAFileIsOneQuestionWithNoPreselectedWhateverTheSpelling) {
     registerThree();
     const QString existing = scratch_.path(QStringLiteral("kept.log"));
     writeFile(existing, "precious");
-    dialogs_.answers = {Answer::No};
+    // Typed without the extension, which is added, and typed with it.
+    dialogs_.answers = {Answer::No, Answer::No};
     saveLogAs(scratch_.path(QStringLiteral("kept")));
+    saveLogAs(existing);
     EXPECT_EQ(readFile(existing), QByteArray("precious"));
-    ASSERT_EQ(dialogs_.shown.size(), 1);
-    EXPECT_EQ(dialogs_.shown[0].icon, Dialogs::Icon::Question);
+    ASSERT_EQ(dialogs_.shown.size(), 2) << "nothing but the two questions";
+    for (const ScriptedDialogs::Shown& question : dialogs_.shown) {
+        EXPECT_EQ(question.icon, Dialogs::Icon::Question);
+        EXPECT_EQ(question.buttons, Dialogs::Buttons::YesNo);
+        EXPECT_EQ(question.preselected, Answer::No);
+        EXPECT_EQ(question.title, QStringLiteral("ファイルを保存"));
+        EXPECT_EQ(question.text, QStringLiteral("kept.log は既に存在します。\n上書きしますか？"));
+    }
     dialogs_.answers = {Answer::Yes};
-    saveLogAs(scratch_.path(QStringLiteral("kept")));
+    saveLogAs(existing);
     EXPECT_TRUE(readFile(existing).startsWith("\"ファイル名\""));
+    EXPECT_EQ(dialogs_.shown.back().title, QStringLiteral("完了"));
+    // A new name is not asked about.
+    dialogs_.shown.clear();
+    saveLogAs(scratch_.path(QStringLiteral("new.log")));
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("完了"));
 }
 
 TEST_F(LogSaveTest, EmptyListAndCancelledDialog) {
@@ -108,9 +123,10 @@ TEST_F(LogSaveTest, FullDiskIsReportedOnceAndTheWindowStaysUsable) {
     const QString link = scratch_.path(QStringLiteral("full.log"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), link));
     dialogs_.paths = {link};
+    dialogs_.answers = {Answer::Yes};  // the link is a file that exists
     trigger("mnuFileLogSave");
-    ASSERT_EQ(dialogs_.shown.size(), 1);
-    EXPECT_TRUE(dialogs_.shown[0].text.startsWith(QStringLiteral("実行時エラー '28':\n")));
+    ASSERT_EQ(dialogs_.shown.size(), 2);
+    EXPECT_TRUE(dialogs_.shown[1].text.startsWith(QStringLiteral("実行時エラー '28':\n")));
     EXPECT_FALSE(window_->busy());
     EXPECT_TRUE(find<QWidget>("fraAllSetting")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("cmdStop")->isEnabled());
@@ -132,7 +148,29 @@ TEST_F(LogSaveTest, StopDuringASaveKeepsWhatWasWritten) {
     EXPECT_EQ(dialogs_.shown[0].text, QStringLiteral("ログの保存中に停止ボタンが押されました"));
 }
 
-class HelpTest : public WindowTest {};
+class HelpTest : public WindowTest {
+protected:
+    // Opens the About box, gives the focus to one of its buttons and presses the key; true
+    // when that closed the box. A box still open a while later is closed for the test.
+    bool keyClosesAbout(const char* focused, Qt::Key key) {
+        bool stayedOpen = false;
+        QTimer::singleShot(0, window_.get(), [&] {
+            QWidget* about = QApplication::activeModalWidget();
+            ASSERT_NE(about, nullptr);
+            auto* button = about->findChild<QPushButton*>(QLatin1String(focused));
+            button->setFocus();
+            QTest::keyClick(button, key);
+        });
+        QTimer::singleShot(2000, window_.get(), [&] {
+            if (auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                stayedOpen = true;
+                about->reject();
+            }
+        });
+        trigger("mnuHelpAbout");
+        return !stayedOpen;
+    }
+};
 
 TEST_F(HelpTest, AboutBoxIsCentredOnTheWindowAndShowsTheVersion) {
     window_->move(300, 200);
@@ -161,9 +199,9 @@ TEST_F(HelpTest, AboutBoxIsCentredOnTheWindowAndShowsTheVersion) {
     // Halves are rounded on both sides.
     EXPECT_LE(std::abs(aboutPlace.center().x() - main.center().x()), 2);
     EXPECT_LE(std::abs(aboutPlace.center().y() - main.center().y()), 2);
-    ASSERT_EQ(dialogs_.openedUrls.size(), 2);
-    EXPECT_EQ(dialogs_.openedUrls[0].scheme(), QStringLiteral("https"));
-    EXPECT_EQ(dialogs_.openedUrls[1].scheme(), QStringLiteral("mailto"));
+    ASSERT_EQ(desktop_.openedUrls.size(), 2);
+    EXPECT_EQ(desktop_.openedUrls[0].scheme(), QStringLiteral("https"));
+    EXPECT_EQ(desktop_.openedUrls[1].scheme(), QStringLiteral("mailto"));
 }
 
 TEST_F(HelpTest, HelpOpensTheShippedPageAlsoDuringARun) {
@@ -171,11 +209,48 @@ TEST_F(HelpTest, HelpOpensTheShippedPageAlsoDuringARun) {
     EXPECT_TRUE(find<QAction>("mnuHelpHelp")->isEnabled());
     trigger("mnuHelpHelp");
     window_->LeaveBusyState();
-    ASSERT_EQ(dialogs_.openedUrls.size(), 1);
-    EXPECT_TRUE(dialogs_.openedUrls[0].isLocalFile());
-    EXPECT_TRUE(QFile::exists(dialogs_.openedUrls[0].toLocalFile()))
-        << dialogs_.openedUrls[0].toString().toStdString();
-    EXPECT_TRUE(readFile(dialogs_.openedUrls[0].toLocalFile()).contains("id=\""));
+    ASSERT_EQ(desktop_.openedUrls.size(), 1);
+    EXPECT_TRUE(desktop_.openedUrls[0].isLocalFile());
+    EXPECT_TRUE(QFile::exists(desktop_.openedUrls[0].toLocalFile()))
+        << desktop_.openedUrls[0].toString().toStdString();
+    EXPECT_TRUE(readFile(desktop_.openedUrls[0].toLocalFile()).contains("id=\""));
+    EXPECT_TRUE(dialogs_.shown.isEmpty());
+}
+
+TEST_F(HelpTest, EnterAndEscapeCloseTheAboutBoxAndOpenNothing) {
+    for (const char* focused : {"cmdClose", "cmdMyMail", "cmdMyHomepage"}) {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            EXPECT_TRUE(keyClosesAbout(focused, key)) << focused << " " << key;
+        }
+    }
+    EXPECT_TRUE(desktop_.openedUrls.isEmpty());
+    // Space still presses the button that has the focus.
+    bool stayedOpen = false;
+    QTimer::singleShot(0, window_.get(), [&] {
+        QWidget* about = QApplication::activeModalWidget();
+        ASSERT_NE(about, nullptr);
+        auto* mail = about->findChild<QPushButton*>(QStringLiteral("cmdMyMail"));
+        mail->setFocus();
+        QTest::keyClick(mail, Qt::Key_Space);
+        stayedOpen = about->isVisible();
+        QTest::keyClick(mail, Qt::Key_Escape);
+    });
+    trigger("mnuHelpAbout");
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(desktop_.openedUrls.size(), 1);
+    EXPECT_EQ(desktop_.openedUrls[0].scheme(), QStringLiteral("mailto"));
+}
+
+TEST_F(HelpTest, HelpThatCannotBeOpenedSaysWhereThePageIs) {
+    desktop_.programsStart = false;
+    trigger("mnuHelpHelp");
+    ASSERT_EQ(desktop_.openedUrls.size(), 1);
+    ASSERT_EQ(dialogs_.shown.size(), 1);
+    EXPECT_EQ(dialogs_.shown[0].icon, Dialogs::Icon::Critical);
+    EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("エラー"));
+    EXPECT_TRUE(dialogs_.shown[0].text.endsWith(u'\n' + desktop_.openedUrls[0].toLocalFile()))
+        << dialogs_.shown[0].text.toStdString();
+    EXPECT_FALSE(window_->busy());
 }
 
 }  // namespace

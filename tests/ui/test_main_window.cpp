@@ -232,24 +232,47 @@ TEST_F(MainWindowTest, StartIsReadyOnlyWhenARunCanGo) {
     EXPECT_EQ(panel("S_Total"), QStringLiteral("検査総数 0"));
 }
 
-TEST_F(MainWindowTest, HeaderClicksSortEachWayAndSizesAsNumbers) {
-    for (const auto& [name, size] :
-         {std::pair{"b.zip", 9}, std::pair{"a.zip", 10}, std::pair{"c.zip", 100}}) {
-        writeFile(scratch_.path(QLatin1String(name)), QByteArray(size, 'x'));
-    }
-    registerFolder(scratch_.root());
+TEST_F(MainWindowTest, HeaderClicksSortEachWayAndShowTheLastSort) {
     QHeaderView* header = find<QTableView>("lvwList")->horizontalHeader();
     const auto clickHeader = [&](int column) {
         QTest::mouseClick(
             header->viewport(), Qt::LeftButton, {},
             QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
     };
+    const auto indicator = [&] {
+        return std::pair{header->sortIndicatorSection(), header->sortIndicatorOrder()};
+    };
+    // An empty list is not sorted, and the header says so.
+    clickHeader(TargetListModel::NameColumn);
+    EXPECT_EQ(header->sortIndicatorSection(), -1);
+
+    for (const auto& [name, size] :
+         {std::pair{"b.zip", 9}, std::pair{"a.zip", 10}, std::pair{"c.zip", 100}}) {
+        writeFile(scratch_.path(QLatin1String(name)), QByteArray(size, 'x'));
+    }
+    registerFolder(scratch_.root());
     clickHeader(TargetListModel::SizeColumn);
     EXPECT_EQ(listNames(), (QStringList{"b.zip", "a.zip", "c.zip"}));
+    EXPECT_EQ(indicator(), std::pair(int{TargetListModel::SizeColumn}, Qt::AscendingOrder));
     clickHeader(TargetListModel::SizeColumn);
     EXPECT_EQ(listNames(), (QStringList{"c.zip", "a.zip", "b.zip"}));
+    EXPECT_EQ(indicator(), std::pair(int{TargetListModel::SizeColumn}, Qt::DescendingOrder));
     clickHeader(TargetListModel::NameColumn);
     EXPECT_EQ(listNames(), (QStringList{"a.zip", "b.zip", "c.zip"}));
+    EXPECT_EQ(indicator(), std::pair(int{TargetListModel::NameColumn}, Qt::AscendingOrder));
+
+    // The list does not keep sorting: a row added later goes to the end, and the header still
+    // names the last sort.
+    writeFile(scratch_.path(QStringLiteral("0.zip")), "0");
+    dialogs_.paths.push_back(scratch_.path(QStringLiteral("0.zip")));
+    click("cmdSelect_0");
+    EXPECT_EQ(listNames(), (QStringList{"a.zip", "b.zip", "c.zip", "0.zip"}));
+    EXPECT_EQ(indicator(), std::pair(int{TargetListModel::NameColumn}, Qt::AscendingOrder));
+    // Clearing the list leaves the indicator of the last sort; a click on the empty list
+    // changes nothing.
+    click("cmdLogClear_0");
+    clickHeader(TargetListModel::FolderColumn);
+    EXPECT_EQ(indicator(), std::pair(int{TargetListModel::NameColumn}, Qt::AscendingOrder));
 }
 
 TEST_F(MainWindowTest, DeleteRemovesSelectedRowsAndMovesTheSelection) {

@@ -27,7 +27,7 @@ protected:
     }
     // A fresh window that starts the way the program starts.
     void start(const QByteArrayList& arguments = {}) {
-        window_ = std::make_unique<MainWindow>(dialogs_, archivers_);
+        window_ = std::make_unique<MainWindow>(dialogs_, desktop_, archivers_);
         window_->Form_Load(arguments, iniPath());
         window_->show();
         QCoreApplication::processEvents();

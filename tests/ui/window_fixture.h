@@ -15,6 +15,7 @@
 #include "checkers/archiver_set.h"
 #include "targets/target_list_model.h"
 #include "tests/support/scratch.h"
+#include "tests/ui/scripted_desktop.h"
 #include "tests/ui/scripted_dialogs.h"
 #include "ui/main_window.h"
 
@@ -25,7 +26,7 @@ protected:
     WindowTest() : WindowTest(ArchiverSet()) {}
     explicit WindowTest(ArchiverSet archivers)
         : archivers_(std::move(archivers)),
-          window_(std::make_unique<MainWindow>(dialogs_, archivers_)) {
+          window_(std::make_unique<MainWindow>(dialogs_, desktop_, archivers_)) {
         window_->DetectArchivers();
         window_->RefreshFormState();
         window_->show();
@@ -73,6 +74,7 @@ protected:
 
     ScratchDir scratch_;
     ScriptedDialogs dialogs_;
+    ScriptedDesktop desktop_;
     ArchiverSet archivers_;
     std::unique_ptr<MainWindow> window_;
 };

@@ -1,0 +1,25 @@
+#include "ui/qt_translations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <memory>
+
+namespace varnelt {
+
+QTranslator* InstallQtTranslations(QCoreApplication& app) {
+    // Japanese whatever the system's language: the program's own texts are.
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get())) {
+        return nullptr;
+    }
+    translator->setParent(&app);
+    return translator.release();
+}
+
+}  // namespace varnelt
