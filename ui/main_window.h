@@ -126,6 +126,7 @@ private:
     int jobsForRun() const;
     void selectRow(int row);
     void refreshRunView();
+    void showRunCounts();
     void runRowDecided(size_t row, const RowDecision& decision);
     void runFinished(const MaybeError& error);
     // The Option menu's choice of files tested at once; 0 is automatic.

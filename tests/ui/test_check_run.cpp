@@ -349,7 +349,8 @@ protected:
         QElapsedTimer waited;
         waited.start();
         while (selectedRow() != row && window_->busy() && waited.elapsed() < 20000) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+            // Blocks until an event comes: the run's own timers tick every 100 ms.
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         ASSERT_EQ(selectedRow(), row) << "the row under test is the selected one";
         for (int press = 0; press < presses; ++press) {

@@ -7,8 +7,10 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -48,13 +50,19 @@ protected:
         click("cmdStart");
         waitForRunEnd();
     }
+    // The window works in an event loop, as in the program, until its run is over.
     void waitForRunEnd() {
         QElapsedTimer waited;
         waited.start();
-        while (window_->busy() && waited.elapsed() < 120000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                            50);
-        }
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!window_->busy() || waited.elapsed() > 120000) {
+                loop.quit();
+            }
+        });
+        poll.start(10);
+        loop.exec();
         EXPECT_FALSE(window_->busy()) << "the run did not end";
     }
     QString panel(const char* key) { return find<QLabel>(key)->text(); }
