@@ -13,7 +13,7 @@ packages=(
     # fixtures and reference testers
     zip unzip 7zip jlha-utils gcab lhasa cabextract libarchive-tools
     # the window under a virtual display; a message bus of the tests' own
-    xvfb xauth xdotool dbus-daemon
+    xvfb xauth xdotool imagemagick dbus-daemon
 )
 
 missing=()

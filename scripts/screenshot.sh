@@ -15,9 +15,14 @@ mkdir -p "$work/archives" "$work/config"
     rm -f ./*.txt
 )
 export XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8
-Xvfb :77 -screen 0 900x560x24 >/dev/null 2>&1 &
-sleep 1
-export DISPLAY=:77
+# The whole screen, the TAR format and the extension rule on: every kind of verdict shows.
+mkdir -p "$work/config/varnelt"
+printf '[Position]\nLeft=0\nTop=0\nWidth=13500\nHeight=8400\n[Archive]\nLHA=1\nZIP=1\nTAR=1\n[BadFile]\nBadNoExt=1\n' \
+    > "$work/config/varnelt/varnelt.ini"
+# A display of its own, on whatever number is free.
+exec 3< <(Xvfb -displayfd 1 -screen 0 900x560x24 2>/dev/null)
+read -r display <&3
+export DISPLAY=":$display"
 "${VARNELT_BUILD:-$here/build}/bin/varnelt" "$work/archives" &
 sleep 2
 id="$(xdotool search --onlyvisible --name '^Varnelt$' | tail -n 1)"
