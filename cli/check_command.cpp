@@ -9,7 +9,6 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 
-#include <cerrno>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -19,11 +18,11 @@
 #include "base/error_catalogue.h"
 #include "base/name_decoding.h"
 #include "base/paths.h"
-#include "base/regular_file.h"
 #include "base/version.h"
 #include "checkers/archiver_set.h"
 #include "engine/check_engine.h"
 #include "engine/elapsed.h"
+#include "engine/log_file.h"
 #include "engine/log_format.h"
 #include "engine/run_setup.h"
 #include "targets/registrar.h"
@@ -286,47 +285,6 @@ std::vector<TargetRow> registerPaths(const Options& options, int& errors) {
     return rows;
 }
 
-// Records reach the file as soon as they are written: a run that is killed leaves every
-// record decided so far behind.
-class LogOutput {
-public:
-    // fileName is the system's bytes; empty for standard output.
-    explicit LogOutput(const QByteArray& fileName) {
-        if (fileName.isEmpty()) {
-            fd_ = FileDescriptor(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
-        } else {
-            fd_ = FileDescriptor(
-                ::open(fileName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        }
-        if (fd_.get() < 0) {
-            error_ = errno;
-        }
-    }
-    bool isOpen() const { return fd_.get() >= 0; }
-    // The errno of the first failure, or 0.
-    int error() const { return error_; }
-    void write(const QByteArray& record) {
-        for (qsizetype written = 0; error_ == 0 && written < record.size();) {
-            const ssize_t done = ::write(fd_.get(), record.constData() + written,
-                                         static_cast<size_t>(record.size() - written));
-            if (done < 0 && errno != EINTR) {
-                error_ = errno;
-            } else if (done > 0) {
-                written += done;
-            }
-        }
-    }
-    void close() {
-        if (error_ == 0 && !fd_.close()) {
-            error_ = errno;
-        }
-    }
-
-private:
-    FileDescriptor fd_;
-    int error_ = 0;
-};
-
 // SIGINT and SIGTERM, turned into an event of the run's loop.
 class InterruptWatch {
 public:
@@ -425,7 +383,8 @@ int RunCheckCommand(const QByteArrayList& arguments) {
     int errors = 0;
     const std::vector<TargetRow> rows = registerPaths(options, errors);
 
-    LogOutput log(options.logFile);
+    LogFile log =
+        options.logFile.isEmpty() ? LogFile::StandardOutput() : LogFile::Create(options.logFile);
     if (!log.isOpen()) {
         err() << "varnelt-check: "
               << EnglishDescription(RuntimeError{log.error(), DecodePath(options.logFile)})
@@ -475,8 +434,7 @@ int RunCheckCommand(const QByteArrayList& arguments) {
     engine.start();
     loop.exec();
 
-    log.close();
-    if (log.error() != 0) {
+    if (!log.close()) {
         tell(QStringLiteral("cannot write the log: ") +
              EnglishDescription(RuntimeError{log.error(), DecodePath(options.logFile)}));
         ++errors;

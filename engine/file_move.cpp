@@ -10,6 +10,7 @@
 #include "base/error_catalogue.h"
 #include "base/name_decoding.h"
 #include "base/regular_file.h"
+#include "base/write_all.h"
 
 namespace varnelt {
 
@@ -41,16 +42,8 @@ MaybeError copyThenRemove(const QByteArray& source, const QByteArray& target) {
         if (got == 0) {
             break;
         }
-        for (ssize_t written = 0; written < got;) {
-            const ssize_t put =
-                ::write(out.get(), buffer + written, static_cast<size_t>(got - written));
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            if (put <= 0) {
-                return fail(put < 0 ? errno : kErrorIncompleteWrite, target);
-            }
-            written += put;
+        if (const int number = WriteAll(out.get(), QByteArrayView(buffer, got)); number != 0) {
+            return fail(number, target);
         }
         copied += got;
     }

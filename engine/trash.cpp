@@ -17,6 +17,7 @@
 #include "base/name_decoding.h"
 #include "base/paths.h"
 #include "base/regular_file.h"
+#include "base/write_all.h"
 #include "engine/file_move.h"
 #include "engine/free_name.h"
 
@@ -175,16 +176,7 @@ int writeInfo(const QByteArray& infoPath, const QByteArray& text) {
     if (info.get() < 0) {
         return errno;
     }
-    int number = 0;
-    for (qsizetype written = 0; number == 0 && written < text.size();) {
-        const ssize_t put = ::write(info.get(), text.constData() + written,
-                                    static_cast<size_t>(text.size() - written));
-        if (put > 0) {
-            written += put;
-        } else if (put == 0 || errno != EINTR) {
-            number = put == 0 ? kErrorIncompleteWrite : errno;
-        }
-    }
+    int number = WriteAll(info.get(), text);
     if (!info.close() && number == 0) {
         number = errno;
     }

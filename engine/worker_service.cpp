@@ -6,7 +6,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -16,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/regular_file.h"
+#include "base/write_all.h"
 #include "checkers/archive_checker.h"
 #include "checkers/archiver_library.h"
 #include "engine/allocation_watch.h"
@@ -25,21 +26,6 @@
 namespace varnelt::worker {
 
 namespace {
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t done =
-            ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        written += done;
-    }
-    return true;
-}
 
 // The progress page, or a private one when the program gave none.
 class ProgressPage {
@@ -109,7 +95,7 @@ public:
 private:
     void flushLocked() {
         if (!pending_.isEmpty()) {
-            written_ = writeAll(out_, pending_) && written_;
+            written_ = WriteAll(out_, pending_) == 0 && written_;
             pending_.clear();
             count_ = 0;
         }
@@ -153,10 +139,7 @@ public:
             answers_.flush();
         }
         char buffer[65536];
-        ssize_t got;
-        do {
-            got = ::read(in_, buffer, sizeof buffer);
-        } while (got < 0 && errno == EINTR);
+        const ssize_t got = ReadSome(in_, buffer, sizeof buffer);
         if (got <= 0) {
             ended_ = true;
             return !tests_.empty();
@@ -273,7 +256,7 @@ int ServeWorker(int progressFd) {
         return 1;
     }
     const auto refuse = [&](const QString& why) {
-        writeAll(channels.out, EncodeRefused(why));
+        WriteAll(channels.out, EncodeRefused(why));
         return 1;
     };
 
@@ -304,7 +287,7 @@ int ServeWorker(int progressFd) {
     if (configuration->memoryLimitBytes > 0) {
         WatchAllocations(page);
     }
-    if (!writeAll(channels.out, EncodeReady())) {
+    if (WriteAll(channels.out, EncodeReady()) != 0) {
         return 1;
     }
 
