@@ -146,13 +146,19 @@ void CheckEngine::advance() {
     finishIfDone();
 }
 
+bool CheckEngine::workLeft() const {
+    return !continuations_.empty() ||
+           (!stopping_ && (!returned_.empty() || nextRow_ < files_.size()));
+}
+
+worker::TestRequest CheckEngine::requestFor(size_t row) const {
+    const auto resume = resumeAt_.find(row);
+    return {row, resume == resumeAt_.end() ? 0 : resume->second, files_[row].path(),
+            files_[row].name};
+}
+
 std::optional<worker::TestRequest> CheckEngine::takeWork(bool behindAnother) {
     const auto small = [this](size_t row) { return files_[row].size < kQueueBelowBytes; };
-    const auto request = [this](size_t row) {
-        const auto resume = resumeAt_.find(row);
-        return worker::TestRequest{row, resume == resumeAt_.end() ? 0 : resume->second,
-                                   files_[row].path(), files_[row].name};
-    };
     if (!continuations_.empty()) {
         if (behindAnother && !small(continuations_.front().serial)) {
             return std::nullopt;
@@ -170,10 +176,10 @@ std::optional<worker::TestRequest> CheckEngine::takeWork(bool behindAnother) {
             return std::nullopt;
         }
         returned_.pop_front();
-        return request(row);
+        return requestFor(row);
     }
     if (nextRow_ < files_.size() && (!behindAnother || small(nextRow_))) {
-        return request(nextRow_++);
+        return requestFor(nextRow_++);
     }
     return std::nullopt;
 }
@@ -186,8 +192,7 @@ void CheckEngine::send(WorkerProcess* worker, worker::TestRequest request) {
 
 WorkerProcess* CheckEngine::spawnWorker() {
     auto* worker = new WorkerProcess(settings_.workerProgram, configuration_, this);
-    connect(worker, &WorkerProcess::answered, this,
-            [this, worker](const worker::TestAnswer& answer) { answered(worker, answer); });
+    connect(worker, &WorkerProcess::answered, this, &CheckEngine::answered);
     connect(worker, &WorkerProcess::skipped, this, &CheckEngine::skipped);
     connect(worker, &WorkerProcess::died, this,
             [this, worker](const WorkerProcess::Death& death) { died(worker, death); });
@@ -200,17 +205,14 @@ void CheckEngine::fill() {
     if (done_ || error_ || abandoning_) {
         return;
     }
-    const bool workLeft =
-        !continuations_.empty() || (!stopping_ && (!returned_.empty() || nextRow_ < files_.size()));
-    while (workLeft && workers_.size() < static_cast<size_t>(settings_.jobs) &&
+    while (workLeft() && workers_.size() < static_cast<size_t>(settings_.jobs) &&
            workers_.size() < files_.size()) {
         spawnWorker();
     }
     // One test to every idle worker first, then one more to wait behind it.
     for (size_t depth = 0; depth < kTestsPerWorker; ++depth) {
         for (WorkerProcess* worker : workers_) {
-            if (worker->inFlight().size() != depth ||
-                std::find(draining_.begin(), draining_.end(), worker) != draining_.end()) {
+            if (worker->inFlight().size() != depth || worker->dropping()) {
                 continue;
             }
             if (depth > 0 && files_[worker->inFlight().back()].size >= kQueueBelowBytes) {
@@ -222,16 +224,12 @@ void CheckEngine::fill() {
         }
     }
     // No work left for an idle worker: a test waiting behind a long one is taken back.
-    const bool nothingToHand =
-        continuations_.empty() && (stopping_ || (returned_.empty() && nextRow_ >= files_.size()));
     const bool someoneIdle = std::any_of(workers_.begin(), workers_.end(),
                                          [](auto* worker) { return worker->inFlight().empty(); });
-    if (nothingToHand && someoneIdle) {
+    if (!workLeft() && someoneIdle) {
         for (WorkerProcess* worker : workers_) {
-            if (worker->inFlight().size() > 1 &&
-                std::find(draining_.begin(), draining_.end(), worker) == draining_.end()) {
+            if (worker->inFlight().size() > 1 && !worker->dropping()) {
                 worker->dropQueued();
-                draining_.push_back(worker);
             }
         }
     }
@@ -306,10 +304,10 @@ void CheckEngine::fail(const RuntimeError& error) {
     abandon();
 }
 
-bool CheckEngine::finishIfDone() {
+void CheckEngine::finishIfDone() {
     if (done_ || !started_ || disposing_ || advancing_ || sent_ > 0 ||
         deliverNext_ < files_.size()) {
-        return false;
+        return;
     }
     done_ = true;
     deadlines_.stop();
@@ -318,7 +316,6 @@ bool CheckEngine::finishIfDone() {
     }
     workers_.clear();
     emit finished(error_);
-    return true;
 }
 
 void CheckEngine::endWorker(WorkerProcess* worker) {
@@ -338,34 +335,33 @@ void CheckEngine::decide(size_t row, RowDecision decision) {
     }
 }
 
-void CheckEngine::answered(WorkerProcess* worker, const worker::TestAnswer& answer) {
-    const size_t row = answer.serial;
-    if (row >= state_.size() || state_[row] != RowState::Sent) {
-        return;
+bool CheckEngine::settled(quint64 serial) {
+    if (serial >= state_.size() || state_[serial] != RowState::Sent) {
+        return false;
     }
     --sent_;
-    Q_UNUSED(worker);
-    std::erase_if(draining_, [](auto* w) { return w->inFlight().size() <= 1; });
-    decide(row, {answer.outcome, {}, std::nullopt});
-    advance();
+    return true;
+}
+
+void CheckEngine::answered(const worker::TestAnswer& answer) {
+    if (settled(answer.serial)) {
+        decide(answer.serial, {answer.outcome, {}, std::nullopt});
+        advance();
+    }
 }
 
 void CheckEngine::skipped(quint64 serial) {
-    const size_t row = serial;
-    if (row >= state_.size() || state_[row] != RowState::Sent) {
-        return;
+    if (settled(serial)) {
+        giveBack(serial);
+        advance();
     }
-    --sent_;
-    std::erase_if(draining_, [](auto* w) { return w->inFlight().size() <= 1; });
-    giveBack(row);
-    advance();
 }
 
 void CheckEngine::giveBack(size_t row) {
     if (const auto resume = resumeAt_.find(row); resume != resumeAt_.end()) {
         // A file a library already failed is under test until it is decided.
         state_[row] = RowState::Resuming;
-        continuations_.push_back({row, resume->second, files_[row].path(), files_[row].name});
+        continuations_.push_back(requestFor(row));
     } else if (stopping_) {
         state_[row] = RowState::Dropped;
     } else {
@@ -393,7 +389,6 @@ void CheckEngine::libraryFailed(size_t row, int checker, const TestFailure& fail
 
 void CheckEngine::died(WorkerProcess* worker, const WorkerProcess::Death& death) {
     std::erase(workers_, worker);
-    std::erase(draining_, worker);
     disconnect(worker, nullptr, this, nullptr);
     worker->deleteLater();
     const std::deque<quint64> held = worker->inFlight();

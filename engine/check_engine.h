@@ -79,11 +79,16 @@ private:
     void advance();
     void fill();
     void deliver();
-    bool finishIfDone();
+    void finishIfDone();
+    // Files left to hand out: continuations, and unless Stop was pressed, waiting rows.
+    bool workLeft() const;
+    worker::TestRequest requestFor(size_t row) const;
     void send(WorkerProcess* worker, worker::TestRequest request);
-    std::optional<worker::TestRequest> takeWork(bool forWorkerWithQueue);
+    std::optional<worker::TestRequest> takeWork(bool behindAnother);
     WorkerProcess* spawnWorker();
-    void answered(WorkerProcess* worker, const worker::TestAnswer& answer);
+    // A worker's report on a row it was sent: false for any other serial.
+    bool settled(quint64 serial);
+    void answered(const worker::TestAnswer& answer);
     void skipped(quint64 serial);
     // A row handed back unbegun: handed out again, unless Stop was pressed.
     void giveBack(size_t row);
@@ -106,7 +111,6 @@ private:
     std::unordered_map<size_t, RowDecision> pending_;  // decided, waiting for earlier rows
     std::unordered_map<size_t, std::vector<TestFailure>> failures_;
     std::unordered_map<size_t, quint32> resumeAt_;  // the first checker left for a row
-    std::vector<WorkerProcess*> draining_;          // asked to give back their unbegun tests
     size_t nextRow_ = 0;
     size_t deliverNext_ = 0;
     int sent_ = 0;

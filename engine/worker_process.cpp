@@ -74,6 +74,7 @@ void WorkerProcess::send(const worker::TestRequest& request) {
 }
 
 void WorkerProcess::dropQueued() {
+    dropping_ = true;
     process_.write(worker::EncodeDrop());
 }
 
@@ -92,9 +93,10 @@ void WorkerProcess::settle(quint64 serial) {
     if (!inFlight_.empty() && inFlight_.front() == serial) {
         inFlight_.pop_front();
         headSince_.start();  // the worker goes straight on with the next test
-        return;
+    } else {
+        std::erase(inFlight_, serial);
     }
-    std::erase(inFlight_, serial);
+    dropping_ = dropping_ && inFlight_.size() > 1;
 }
 
 void WorkerProcess::readAnswers() {
@@ -104,7 +106,6 @@ void WorkerProcess::readAnswers() {
         switch (frame->kind) {
             case worker::MessageKind::Ready:
                 ready_ = true;
-                emit readied();
                 break;
             case worker::MessageKind::Answer:
                 if (const auto answer = worker::DecodeAnswer(frame->body)) {

@@ -25,6 +25,8 @@ public:
     void send(const worker::TestRequest& request);
     // Tests not yet begun come back as skipped.
     void dropQueued();
+    // Asked to give back its unbegun tests, and more than one test is still out.
+    bool dropping() const { return dropping_; }
     // Closes the input: the worker ends once its tests are done.
     void finish();
     // Ends the worker at once, for the given reason (kept for the death report).
@@ -35,8 +37,6 @@ public:
     const std::deque<quint64>& inFlight() const { return inFlight_; }
     // Milliseconds the oldest test has been under way.
     qint64 headElapsedMs() const { return headSince_.elapsed(); }
-    bool ready() const { return ready_; }
-    bool running() const { return process_.state() != QProcess::NotRunning; }
 
     struct Death {
         bool beforeReady = false;  // the worker never got as far as serving
@@ -53,7 +53,6 @@ public:
     };
 
 signals:
-    void readied();
     void answered(const worker::TestAnswer& answer);
     void skipped(quint64 serial);
     void died(const WorkerProcess::Death& death);
@@ -71,6 +70,7 @@ private:
     std::deque<quint64> inFlight_;
     QElapsedTimer headSince_;
     bool ready_ = false;
+    bool dropping_ = false;
     bool dead_ = false;
     QString refusal_;
     KillReason killReason_ = KillReason::None;
