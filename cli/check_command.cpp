@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "base/app_paths.h"
+#include "base/decimal_text.h"
 #include "base/error_catalogue.h"
 #include "base/name_decoding.h"
 #include "base/paths.h"
@@ -108,16 +109,8 @@ QString textOf(const QString& argument) {
 }
 
 std::optional<int> parseNumber(const QString& text, int low, int high) {
-    if (text.isEmpty() || text.size() > 9) {
-        return std::nullopt;
-    }
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
-            return std::nullopt;
-        }
-    }
-    const int value = text.toInt();
-    return value >= low && value <= high ? std::optional(value) : std::nullopt;
+    const std::optional<int> value = ParseDecimal(text);
+    return value && *value >= low && *value <= high ? value : std::nullopt;
 }
 
 std::vector<ArchiveFormat> parseFormats(const QString& list, const ArchiverSet& archivers) {
@@ -410,7 +403,7 @@ int RunCheckCommand(const QByteArrayList& arguments) {
         TargetRow row = rows[i];
         row.verdict = decision.outcome.verdict;
         countOutcome(tally, decision.outcome.kind);
-        const QString path = row.folder + row.name;
+        const QString path = row.path();
         for (const TestFailure& failure : decision.failures) {
             tell(path + QStringLiteral(": ") + EnglishDescription(failure));
         }

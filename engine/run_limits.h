@@ -5,13 +5,14 @@
 
 namespace varnelt {
 
-struct RunLimits {
-    int timeLimitSeconds = 60;  // each file: this plus one second per MB of its size; 0: none
-    int memoryLimitMB = 2048;   // each worker; 0: none
-};
-
 inline constexpr int kDefaultTimeLimitSeconds = 60;
 inline constexpr int kDefaultMemoryLimitMB = 2048;
+
+struct RunLimits {
+    // Each file: this plus one second per MB of its size; 0: none.
+    int timeLimitSeconds = kDefaultTimeLimitSeconds;
+    int memoryLimitMB = kDefaultMemoryLimitMB;  // each worker; 0: none
+};
 
 // The milliseconds a file of `size` bytes may take, or 0 when time is not limited.
 qint64 TimeAllowedMs(const RunLimits& limits, qint64 size);

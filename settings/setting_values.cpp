@@ -4,6 +4,8 @@
 #include <iterator>
 #include <limits>
 
+#include "base/decimal_text.h"
+
 namespace varnelt {
 
 int ReadPositionValue(const QString& text) {
@@ -44,15 +46,7 @@ QString WriteJobsValue(int jobs) {
 }
 
 int ReadLimitValue(const QString& text, int fallback) {
-    if (text.isEmpty() || text.size() > 9) {
-        return fallback;
-    }
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
-            return fallback;
-        }
-    }
-    return text.toInt();
+    return ParseDecimal(text).value_or(fallback);
 }
 
 }  // namespace varnelt

@@ -24,6 +24,7 @@ struct TargetRow {
                               // with the verdict, never logged
 
     QByteArray nativePath() const { return nativeFolder + nativeName; }
+    QString path() const { return folder + name; }
     // Plain decimal digits, or an empty text when unknown.
     QString sizeText() const { return size < 0 ? QString() : QString::number(size); }
 };

@@ -62,14 +62,17 @@ int TargetListView::cellWidthFor(const QString& text) const {
     return style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
 }
 
+int TargetListView::sizeWidthFor(int digits) const {
+    return cellWidthFor(WithWidestDigits(QString(digits, u'0'), fontMetrics()));
+}
+
 int TargetListView::startWidth(int column) const {
     int width =
         std::max(FromTwips(kColumnTwips[column]), horizontalHeader()->sectionSizeHint(column));
     const QFontMetrics metrics = fontMetrics();
     switch (column) {
         case TargetListModel::SizeColumn:
-            width = std::max(
-                width, cellWidthFor(WithWidestDigits(QString(kStartSizeDigits, u'0'), metrics)));
+            width = std::max(width, sizeWidthFor(kStartSizeDigits));
             break;
         case TargetListModel::ModifiedColumn: {
             QString time = kModifiedTimeFormat;
@@ -104,9 +107,8 @@ void TargetListView::widenSizeColumn(int first, int last) {
         return;
     }
     sizeDigits_ = digits;
-    const int needed = cellWidthFor(WithWidestDigits(QString(digits, u'0'), fontMetrics()));
     setColumnWidth(TargetListModel::SizeColumn,
-                   std::max(columnWidth(TargetListModel::SizeColumn), needed));
+                   std::max(columnWidth(TargetListModel::SizeColumn), sizeWidthFor(digits)));
 }
 
 bool TargetListView::isCut(const QModelIndex& index) const {

@@ -21,6 +21,8 @@ protected:
 
 private:
     int startWidth(int column) const;
+    // The width at which sizes of this many digits show whole.
+    int sizeWidthFor(int digits) const;
     void widenSizeColumn(int first, int last);
     bool isCut(const QModelIndex& index) const;
 

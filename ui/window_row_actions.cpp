@@ -95,7 +95,7 @@ void MainWindow::mnuListOpenFolder_Click() {
 void MainWindow::mnuListCopyPath_Click() {
     QStringList paths;
     for (const int row : selectedRows()) {
-        paths << model_->row(row).folder + model_->row(row).name;
+        paths << model_->row(row).path();
     }
     QGuiApplication::clipboard()->setText(paths.join(u'\n'));
 }
