@@ -55,6 +55,13 @@ ArchiveChecker::TestOutcome ArchiveChecker::runTest(const QByteArray& path) cons
     return {passed ? TestVerdict::Passed : TestVerdict::Failed, answer};
 }
 
+CheckOutcome FailedTestOutcome(const CheckRules& rules) {
+    if (rules.badFile) {
+        return {0, rules.badFileCaption};
+    }
+    return {1, kGoodVerdict};
+}
+
 CheckOutcome ArchiveChecker::CheckFile(const CheckedFile& file) const {
     const TestOutcome test = runTest(file.path);
     switch (test.verdict) {
@@ -66,10 +73,7 @@ CheckOutcome ArchiveChecker::CheckFile(const CheckedFile& file) const {
                     return {0, QString(), error};
                 }
             }
-            if (rules_.badFile) {
-                return {0, rules_.badFileCaption};
-            }
-            return {1, kGoodVerdict};
+            return FailedTestOutcome(rules_);
         case TestVerdict::Password:
             if (rules_.badNoPassword) {
                 return {-1, rules_.badNoPasswordCaption};

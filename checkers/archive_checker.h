@@ -30,6 +30,10 @@ struct CheckOutcome {
     int readError = 0;  // the file could not be read (an errno): no verdict
 };
 
+// What a test that failed makes of the file: not accepted by this format (bad should no
+// other format take it) while the broken rule is on, else good.
+CheckOutcome FailedTestOutcome(const CheckRules& rules);
+
 class ArchiveChecker {
 public:
     ArchiveChecker(const FormatTraits& traits, const ArchiverLibrary& library,

@@ -37,6 +37,10 @@ int readHead(const QByteArray& path, LeadingBytes& head) {
 
 }  // namespace
 
+FileOutcome DecidedBy(const CheckOutcome& outcome) {
+    return {outcome.result == 1 ? OutcomeKind::Good : OutcomeKind::Bad, outcome.verdict, 0};
+}
+
 FileOutcome DecideFile(const QByteArray& path, const QString& name,
                        std::span<const ArchiveChecker> checkers, size_t firstChecker,
                        const CheckerStarting& starting) {
@@ -57,7 +61,7 @@ FileOutcome DecideFile(const QByteArray& path, const QString& name,
             break;
         }
     }
-    return {outcome.result == 1 ? OutcomeKind::Good : OutcomeKind::Bad, outcome.verdict, 0};
+    return DecidedBy(outcome);
 }
 
 }  // namespace varnelt

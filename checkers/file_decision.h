@@ -26,6 +26,9 @@ struct FileOutcome {
     int readError = 0;  // why an unreadable file could not be read: an errno or catalogue number
 };
 
+// The file's outcome once a checker answered other than 0, or the last one answered.
+FileOutcome DecidedBy(const CheckOutcome& outcome);
+
 // Told the index of each checker before its library is asked.
 using CheckerStarting = std::function<void(size_t)>;
 

@@ -372,14 +372,13 @@ void CheckEngine::giveBack(size_t row) {
 
 void CheckEngine::libraryFailed(size_t row, int checker, const TestFailure& failure) {
     failures_[row].push_back(failure);
-    const CheckRules& rules = settings_.rules;
+    const CheckOutcome failed = FailedTestOutcome(settings_.rules);
     if (checker < 0) {
         // Not a library's doing: the file could not even be read in time.
         decide(row, {{OutcomeKind::Unreadable, kUnreadableFileVerdict, 0}, {}, std::nullopt});
-    } else if (!rules.badFile) {
-        decide(row, {{OutcomeKind::Good, kGoodVerdict, 0}, {}, std::nullopt});
-    } else if (static_cast<size_t>(checker) + 1 >= settings_.libraries.size()) {
-        decide(row, {{OutcomeKind::Bad, rules.badFileCaption, 0}, {}, std::nullopt});
+    } else if (failed.result != 0 ||
+               static_cast<size_t>(checker) + 1 >= settings_.libraries.size()) {
+        decide(row, {DecidedBy(failed), {}, std::nullopt});
     } else {
         // As with any failed test, the next format is offered the file.
         resumeAt_[row] = static_cast<quint32>(checker + 1);
