@@ -5,7 +5,11 @@
  * A library with the prefix P exports P (the command function, only for some formats),
  * PGetVersion, PCheckArchive, PGetFileCount, POpenArchive, PFindFirst, PIsSFXFile and
  * PCloseArchive, e.g. UnZip, UnZipGetVersion, UnZipGetFileCount. Texts are NUL-terminated
- * UTF-8; integers are 32-bit. */
+ * UTF-8; integers are 32-bit.
+ *
+ * A library may also export PGetLastErrorText: why the last call on the calling thread found
+ * the archive damaged, e.g. "CRC mismatch in docs/a.txt". Callers must do without it, as
+ * other makers' libraries lack it. */
 #ifndef VARNELT_CHECKERS_ARCHIVER_API_H
 #define VARNELT_CHECKERS_ARCHIVER_API_H
 
@@ -96,6 +100,11 @@ typedef int32_t (*VarneltFindFirstFn)(VarneltArchive archive, const char* wildNa
                                       VarneltEntryInfo* info);
 typedef int32_t (*VarneltIsSFXFileFn)(VarneltArchive archive);
 typedef int32_t (*VarneltCloseArchiveFn)(VarneltArchive archive);
+/* Copies the reason as UTF-8 into buffer, cut on a character boundary and always ended by NUL
+ * when size > 0, and answers the whole reason's length in bytes. It answers 0 (and writes an
+ * empty text) when the last call passed, or merely found a file of another format. Each
+ * thread has its own reason; every other call of the library replaces it. */
+typedef int32_t (*VarneltGetLastErrorTextFn)(char* buffer, int32_t size);
 
 #ifdef __cplusplus
 }

@@ -34,6 +34,8 @@ std::unique_ptr<ArchiverLibrary> ArchiverLibrary::load(const QString& fullPath,
         reinterpret_cast<VarneltIsSFXFileFn>(library->resolve(symbol + "IsSFXFile"));
     library->closeArchive =
         reinterpret_cast<VarneltCloseArchiveFn>(library->resolve(symbol + "CloseArchive"));
+    library->getLastErrorText = reinterpret_cast<VarneltGetLastErrorTextFn>(
+        library->resolve(symbol + "GetLastErrorText"));
     return library;
 }
 
@@ -42,6 +44,20 @@ ArchiverLibrary::ArchiverLibrary(void* handle, QString path)
 
 ArchiverLibrary::~ArchiverLibrary() {
     dlclose(handle_);
+}
+
+QString ArchiverLibrary::lastErrorText() const {
+    if (getLastErrorText == nullptr) {
+        return {};
+    }
+    // Reasons are short; one that is longer is cut by the library on a character boundary.
+    char buffer[1024];
+    buffer[0] = '\0';
+    if (getLastErrorText(buffer, sizeof buffer) <= 0) {
+        return {};
+    }
+    buffer[sizeof buffer - 1] = '\0';
+    return QString::fromUtf8(buffer);
 }
 
 void* ArchiverLibrary::resolve(const QByteArray& name) const {

@@ -31,6 +31,10 @@ public:
     VarneltFindFirstFn findFirst = nullptr;
     VarneltIsSFXFileFn isSfxFile = nullptr;
     VarneltCloseArchiveFn closeArchive = nullptr;
+    VarneltGetLastErrorTextFn getLastErrorText = nullptr;
+
+    // Why the library's last call on this thread failed; empty when it does not say.
+    QString lastErrorText() const;
 
 private:
     ArchiverLibrary(void* handle, QString path);
