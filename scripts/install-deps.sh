@@ -14,6 +14,8 @@ packages=(
     zip unzip 7zip jlha-utils gcab lhasa cabextract libarchive-tools
     # the window under a virtual display; a message bus of the tests' own
     xvfb xauth xdotool imagemagick dbus-daemon
+    # the manual pages, rendered and checked by the tests
+    man-db groff-base
 )
 
 missing=()
