@@ -10,6 +10,7 @@ export LC_ALL=C.UTF-8 MANWIDTH=80
 unset MANPAGER PAGER MAN_KEEP_FORMATTING
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
+source "$(dirname "$0")/help_options.sh"
 
 passed=0
 failed=0
@@ -22,26 +23,6 @@ check() {  # check <description> <command>...
         echo "FAIL: $what" >&2
         failed=$((failed + 1))
     fi
-}
-
-# The options the checker's help lists: in its option table, a line indented by two to four
-# spaces that starts with "-" names the options before its first run of two spaces, e.g.
-# "  -q, --quiet  ..." or "  --memory-limit MB  ...".
-help_options() {
-    "$checker" --help | awk '
-        /^(  |   |    )-/ {
-            head = $0
-            sub(/^ +/, "", head)
-            cut = index(head, "  ")
-            if (cut > 0) head = substr(head, 1, cut - 1)
-            n = split(head, names, ",")
-            for (i = 1; i <= n; i++) {
-                name = names[i]
-                sub(/^ +/, "", name)
-                sub(/[ =].*/, "", name)
-                if (name ~ /^--?[A-Za-z0-9][A-Za-z0-9-]*$/) print name
-            }
-        }' | sort -u
 }
 
 # The options the checker takes, listed here until its help text lists the newest of them.
@@ -88,7 +69,7 @@ for page in varnelt.1 varnelt-check.1; do
     done
 done
 
-help_options >"$scratch/help"
+help_options "$checker" >"$scratch/help"
 known_options >"$scratch/known"
 documented_options "$scratch/varnelt-check.1.txt" >"$scratch/documented"
 # A help text that yields fewer names than it has held all along means the parse broke.
