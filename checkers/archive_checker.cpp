@@ -25,23 +25,30 @@ ArchiveChecker::ArchiveChecker(const FormatTraits& traits, const ArchiverLibrary
                                const CheckRules& rules)
     : traits_(traits), library_(library), rules_(rules) {}
 
+ArchiveChecker::TestOutcome ArchiveChecker::judgeTest(int32_t answer, bool passed) const {
+    if (passed) {
+        return {TestVerdict::Passed, answer, {}};
+    }
+    // The reason is the calling thread's, so it is asked for before anything else is called.
+    QString reason = library_.lastErrorText();
+    if (traits_.testCall == TestCall::Command && traits_.hasPasswordAnswer &&
+        answer == VARNELT_ARC_ERROR_PASSWORD) {
+        return {TestVerdict::Password, answer, std::move(reason)};
+    }
+    return {TestVerdict::Failed, answer, std::move(reason)};
+}
+
 ArchiveChecker::TestOutcome ArchiveChecker::runTest(const QByteArray& path) const {
     if (traits_.testCall == TestCall::Command) {
         if (library_.command == nullptr) {
-            return {TestVerdict::Failed, -1};
+            return {TestVerdict::Failed, -1, {}};
         }
         const QByteArray commandLine = traits_.commandSwitches + ('"' + path + '"');
         const int32_t answer = library_.command(nullptr, commandLine.constData(), nullptr, 0);
-        if (answer == 0) {
-            return {TestVerdict::Passed, answer};
-        }
-        if (traits_.hasPasswordAnswer && answer == VARNELT_ARC_ERROR_PASSWORD) {
-            return {TestVerdict::Password, answer};
-        }
-        return {TestVerdict::Failed, answer};
+        return judgeTest(answer, answer == 0);
     }
     if (library_.checkArchive == nullptr) {
-        return {TestVerdict::Failed, -1};
+        return {TestVerdict::Failed, -1, {}};
     }
     // Further modes are tried only while the library answers 0; the last answer decides.
     int32_t answer = 0;
@@ -51,15 +58,14 @@ ArchiveChecker::TestOutcome ArchiveChecker::runTest(const QByteArray& path) cons
             break;
         }
     }
-    const bool passed = answer == 1 || (traits_.secondResultPasses && answer == 2);
-    return {passed ? TestVerdict::Passed : TestVerdict::Failed, answer};
+    return judgeTest(answer, answer == 1 || (traits_.secondResultPasses && answer == 2));
 }
 
 CheckOutcome FailedTestOutcome(const CheckRules& rules) {
     if (rules.badFile) {
-        return {0, rules.badFileCaption};
+        return {.result = 0, .verdict = rules.badFileCaption, .rule = VerdictRule::Broken};
     }
-    return {1, kGoodVerdict};
+    return {.result = 1, .verdict = kGoodVerdict};
 }
 
 CheckOutcome ArchiveChecker::CheckFile(const CheckedFile& file) const {
@@ -70,13 +76,20 @@ CheckOutcome ArchiveChecker::CheckFile(const CheckedFile& file) const {
             // through itself, and a file it reads whole is simply not accepted.
             if (couldNotRead(test.answer)) {
                 if (const int error = ReadThrough(file.path); error != 0) {
-                    return {0, QString(), error};
+                    return {.readError = error};
                 }
             }
-            return FailedTestOutcome(rules_);
+            {
+                CheckOutcome failed = FailedTestOutcome(rules_);
+                failed.reason = test.reason;
+                return failed;
+            }
         case TestVerdict::Password:
             if (rules_.badNoPassword) {
-                return {-1, rules_.badNoPasswordCaption};
+                return {.result = -1,
+                        .verdict = rules_.badNoPasswordCaption,
+                        .rule = VerdictRule::Password,
+                        .reason = test.reason};
             }
             break;
         case TestVerdict::Passed:
@@ -86,19 +99,22 @@ CheckOutcome ArchiveChecker::CheckFile(const CheckedFile& file) const {
 }
 
 CheckOutcome ArchiveChecker::applyRules(const CheckedFile& file, int32_t testResult) const {
+    const auto broken = [](const QString& verdict, VerdictRule rule) {
+        return CheckOutcome{.result = -1, .verdict = verdict, .rule = rule};
+    };
     if (rules_.badNoExt && CheckExtension(file, testResult) == -1) {
-        return {-1, rules_.badNoExtCaption};
+        return broken(rules_.badNoExtCaption, VerdictRule::Extension);
     }
     if (rules_.badNoFileSum) {
         if (CheckFileCount(file.path) == -1) {
-            return {-1, rules_.fileCountVerdict};
+            return broken(rules_.fileCountVerdict, VerdictRule::Count);
         }
         // The stored-name rule lives inside the count rule: only single-entry archives reach it.
         if (rules_.fileCountLimit == 2 && rules_.badNoFileName && CheckStoredName(file) == -1) {
-            return {-1, rules_.badNoFileNameCaption};
+            return broken(rules_.badNoFileNameCaption, VerdictRule::Name);
         }
     }
-    return {1, kGoodVerdict};
+    return {.result = 1, .verdict = kGoodVerdict};
 }
 
 int ArchiveChecker::CheckFileCount(const QByteArray& path) const {

@@ -26,8 +26,10 @@ struct CheckedFile {
 
 struct CheckOutcome {
     int result = 0;  // 1 good; 0 this format did not accept the file; -1 bad by a rule
-    QString verdict;
+    QString verdict{};
     int readError = 0;  // the file could not be read (an errno): no verdict
+    VerdictRule rule = VerdictRule::None;
+    QString reason{};  // the library's own word on why its test failed, when it says
 };
 
 // What a test that failed makes of the file: not accepted by this format (bad should no
@@ -52,8 +54,10 @@ private:
     struct TestOutcome {
         TestVerdict verdict;
         int32_t answer;
+        QString reason;
     };
     TestOutcome runTest(const QByteArray& path) const;
+    TestOutcome judgeTest(int32_t answer, bool passed) const;
     CheckOutcome applyRules(const CheckedFile& file, int32_t testResult) const;
     int checkLeadingBytes(const LeadingBytes& head, const QString& extension) const;
     int checkSfx(const QByteArray& path, const QString& extension) const;

@@ -34,8 +34,8 @@ std::unique_ptr<ArchiverLibrary> ArchiverLibrary::load(const QString& fullPath,
         reinterpret_cast<VarneltIsSFXFileFn>(library->resolve(symbol + "IsSFXFile"));
     library->closeArchive =
         reinterpret_cast<VarneltCloseArchiveFn>(library->resolve(symbol + "CloseArchive"));
-    library->getLastErrorText = reinterpret_cast<VarneltGetLastErrorTextFn>(
-        library->resolve(symbol + "GetLastErrorText"));
+    library->getLastErrorText =
+        reinterpret_cast<VarneltGetLastErrorTextFn>(library->resolve(symbol + "GetLastErrorText"));
     return library;
 }
 

@@ -6,20 +6,23 @@
 
 namespace varnelt {
 
+QString FormatLibraryVersion(int version) {
+    if (version == 0) {
+        return QStringLiteral("X.XX");
+    }
+    if (version < 0 || version > 32767) {
+        return {};
+    }
+    return QStringLiteral("%1.%2").arg(version / 100).arg(version % 100, 2, 10, QLatin1Char('0'));
+}
+
 QString FormatArchiverCaption(const QString& prefix, const QString& libraryFile, int version) {
     const QString head = prefix.leftJustified(4) + u'(' + libraryFile.leftJustified(13);
     if (version == -1) {
         return head + kNotInstalledMark + u')';
     }
-    if (version == 0) {
-        return head + QStringLiteral(" vX.XX)");
-    }
-    if (version < 0 || version > 32767) {
-        return {};
-    }
-    return head + QStringLiteral(" v%1.%2)")
-                      .arg(version / 100)
-                      .arg(version % 100, 2, 10, QLatin1Char('0'));
+    const QString number = FormatLibraryVersion(version);
+    return number.isEmpty() ? QString() : head + QStringLiteral(" v") + number + u')';
 }
 
 ArchiverSet::ArchiverSet(Locate locate) : locate_(std::move(locate)) {}

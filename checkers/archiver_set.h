@@ -18,6 +18,10 @@ namespace varnelt {
 // The caption of a format's check box: prefix padded to 4, "(", the library file padded to
 // 13, then "未導入)" for version -1, " vX.XX)" for 0, " v1.00)" style for 1 to 32767, and an
 // empty caption for any other negative version.
+// A library's version as its caption shows it: "1.00" for 100, "X.XX" for 0, and an empty
+// text for a negative version or one above 32767.
+QString FormatLibraryVersion(int version);
+
 QString FormatArchiverCaption(const QString& prefix, const QString& libraryFile, int version);
 
 inline const QString kNotInstalledMark = QStringLiteral("未導入");

@@ -8,6 +8,9 @@
 
 namespace varnelt {
 
+// The rule a verdict was given by; None for a good file.
+enum class VerdictRule : quint8 { None, Broken, Password, Extension, Count, Name };
+
 struct CheckRules {
     bool badFile = true;         // damaged, or read by no enabled library
     bool badNoPassword = false;  // encrypted and no password given (ZIP)

@@ -11,9 +11,9 @@ namespace {
 // A file that cannot be opened or read: missing when it (or a folder on its way) is gone.
 FileOutcome notRead(int error) {
     if (error == ENOENT || error == ENOTDIR) {
-        return {OutcomeKind::Missing, kMissingFileVerdict, 0};
+        return {.kind = OutcomeKind::Missing, .verdict = kMissingFileVerdict};
     }
-    return {OutcomeKind::Unreadable, kUnreadableFileVerdict, error};
+    return {.kind = OutcomeKind::Unreadable, .verdict = kUnreadableFileVerdict, .readError = error};
 }
 
 // The first bytes of the file, which the extension rule compares, or the errno of the failure.
@@ -37,8 +37,12 @@ int readHead(const QByteArray& path, LeadingBytes& head) {
 
 }  // namespace
 
-FileOutcome DecidedBy(const CheckOutcome& outcome) {
-    return {outcome.result == 1 ? OutcomeKind::Good : OutcomeKind::Bad, outcome.verdict, 0};
+FileOutcome DecidedBy(const CheckOutcome& outcome, std::optional<ArchiveFormat> format) {
+    return {.kind = outcome.result == 1 ? OutcomeKind::Good : OutcomeKind::Bad,
+            .verdict = outcome.verdict,
+            .rule = outcome.rule,
+            .format = format,
+            .reason = outcome.reason};
 }
 
 FileOutcome DecideFile(const QByteArray& path, const QString& name,
@@ -49,6 +53,10 @@ FileOutcome DecideFile(const QByteArray& path, const QString& name,
         return notRead(error);
     }
     CheckOutcome outcome;
+    // A file no format accepts is explained by the first library that said why it failed it:
+    // the others merely found a file of another format.
+    std::optional<ArchiveFormat> complainer;
+    QString complaint;
     for (size_t i = firstChecker; i < checkers.size(); ++i) {
         if (starting) {
             starting(i);
@@ -58,10 +66,15 @@ FileOutcome DecideFile(const QByteArray& path, const QString& name,
             return notRead(outcome.readError);
         }
         if (outcome.result != 0) {
-            break;
+            return DecidedBy(outcome, checkers[i].format());
+        }
+        if (!complainer && !outcome.reason.isEmpty()) {
+            complainer = checkers[i].format();
+            complaint = outcome.reason;
         }
     }
-    return DecidedBy(outcome);
+    outcome.reason = complaint;
+    return DecidedBy(outcome, complainer);
 }
 
 }  // namespace varnelt

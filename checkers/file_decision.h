@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <span>
 
 #include "checkers/archive_checker.h"
@@ -24,10 +25,16 @@ struct FileOutcome {
     OutcomeKind kind = OutcomeKind::Missing;
     QString verdict;
     int readError = 0;  // why an unreadable file could not be read: an errno or catalogue number
+    VerdictRule rule = VerdictRule::None;
+    // The format whose checker decided; for a file no format accepted, the first whose library
+    // said why it failed, if any.
+    std::optional<ArchiveFormat> format{};
+    QString reason{};  // that library's word on what is wrong with the file
 };
 
-// The file's outcome once a checker answered other than 0, or the last one answered.
-FileOutcome DecidedBy(const CheckOutcome& outcome);
+// The file's outcome once the checker of `format` answered other than 0, or the last one
+// answered.
+FileOutcome DecidedBy(const CheckOutcome& outcome, std::optional<ArchiveFormat> format);
 
 // Told the index of each checker before its library is asked.
 using CheckerStarting = std::function<void(size_t)>;

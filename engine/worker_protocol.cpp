@@ -88,8 +88,10 @@ QByteArray EncodeReady() {
 
 QByteArray EncodeAnswer(const TestAnswer& answer) {
     return frame(MessageKind::Answer, [&](QDataStream& out) {
-        out << answer.serial << qint32(answer.outcome.kind) << answer.outcome.verdict
-            << qint32(answer.outcome.readError);
+        const FileOutcome& outcome = answer.outcome;
+        out << answer.serial << qint32(outcome.kind) << outcome.verdict << qint32(outcome.readError)
+            << quint8(outcome.rule)
+            << qint32(outcome.format ? static_cast<int>(*outcome.format) : -1) << outcome.reason;
     });
 }
 
@@ -140,15 +142,24 @@ std::optional<TestAnswer> DecodeAnswer(const QByteArray& body) {
         TestAnswer read;
         qint32 kind = 0;
         qint32 readError = 0;
-        in >> read.serial >> kind >> read.outcome.verdict >> readError;
+        quint8 rule = 0;
+        qint32 format = -1;
+        in >> read.serial >> kind >> read.outcome.verdict >> readError >> rule >> format >>
+            read.outcome.reason;
+        if (kind < 0 || kind > static_cast<qint32>(OutcomeKind::Unreadable) ||
+            rule > static_cast<quint8>(VerdictRule::Name) || format < -1 ||
+            format >= kFormatCount) {
+            in.setStatus(QDataStream::ReadCorruptData);
+            return read;
+        }
         read.outcome.kind = static_cast<OutcomeKind>(kind);
         read.outcome.readError = readError;
+        read.outcome.rule = static_cast<VerdictRule>(rule);
+        if (format >= 0) {
+            read.outcome.format = static_cast<ArchiveFormat>(format);
+        }
         return read;
     });
-    if (answer && (static_cast<int>(answer->outcome.kind) < 0 ||
-                   answer->outcome.kind > OutcomeKind::Unreadable)) {
-        return std::nullopt;
-    }
     return answer;
 }
 

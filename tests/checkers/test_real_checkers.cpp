@@ -162,23 +162,56 @@ TEST_F(RealCheckers, ChainHandsAZipFromTheLzhCheckerToTheZipChecker) {
     EXPECT_EQ(rejected.verdict, kBadFileCaption);
 }
 
+const auto kEveryShippedFormat = std::vector<ArchiveFormat>{
+    ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,     ArchiveFormat::TAR,
+    ArchiveFormat::RAR, ArchiveFormat::BGA, ArchiveFormat::SevenZip};
+
+const struct {
+    const char* name;
+    bool (*make)(const QString&, const EntryList&);
+    ArchiveFormat format;
+} kArchiveOfEachFormat[] = {{"a.lzh", &test::makeLzh, ArchiveFormat::LZH},
+                            {"a.zip", &test::makeZip, ArchiveFormat::ZIP},
+                            {"a.cab", &test::makeCab, ArchiveFormat::CAB},
+                            {"a.tar", &test::makeTar, ArchiveFormat::TAR},
+                            {"a.tbz", &test::makeTbz, ArchiveFormat::TAR},
+                            {"a.rar", &test::makeRar4, ArchiveFormat::RAR},
+                            {"a.gza", &test::makeGza, ArchiveFormat::BGA},
+                            {"a.bza", &test::makeBza, ArchiveFormat::BGA},
+                            {"a.7z", &test::makeSevenZip, ArchiveFormat::SevenZip}};
+
 TEST_F(RealCheckers, EachFormatIsDecidedByItsOwnChecker) {
     rules_.badNoExt = true;
-    const auto everything = std::vector<ArchiveFormat>{
-        ArchiveFormat::LZH, ArchiveFormat::ZIP, ArchiveFormat::CAB,     ArchiveFormat::TAR,
-        ArchiveFormat::RAR, ArchiveFormat::BGA, ArchiveFormat::SevenZip};
-    const struct {
-        const char* name;
-        bool (*make)(const QString&, const EntryList&);
-    } archives[] = {
-        {"a.lzh", &test::makeLzh}, {"a.zip", &test::makeZip}, {"a.cab", &test::makeCab},
-        {"a.tar", &test::makeTar}, {"a.tbz", &test::makeTbz}, {"a.rar", &test::makeRar4},
-        {"a.gza", &test::makeGza}, {"a.bza", &test::makeBza}, {"a.7z", &test::makeSevenZip}};
-    for (const auto& archive : archives) {
+    for (const auto& archive : kArchiveOfEachFormat) {
         const QString path = scratch_.path(QString::fromLatin1(archive.name));
         ASSERT_TRUE(archive.make(path, kOne)) << archive.name;
-        EXPECT_EQ(decide(path, everything).verdict, kGoodVerdict) << archive.name;
+        const FileOutcome outcome = decide(path, kEveryShippedFormat);
+        EXPECT_EQ(outcome.verdict, kGoodVerdict) << archive.name;
+        EXPECT_EQ(outcome.format, archive.format) << archive.name;
+        EXPECT_TRUE(outcome.reason.isEmpty()) << outcome.reason.toStdString();
     }
+}
+
+// Every other library merely finds a file of another format and says nothing, so the reason
+// of a damaged archive is its own library's, whatever comes first in the chain.
+TEST_F(RealCheckers, DamagedArchiveIsExplainedByItsOwnLibrary) {
+    const EntryList large{{QStringLiteral("payload.txt"), test::sampleContent(200000, 3)}};
+    for (const auto& archive : kArchiveOfEachFormat) {
+        const QString path = scratch_.path(QString::fromLatin1(archive.name));
+        ASSERT_TRUE(archive.make(path, large)) << archive.name;
+        test::truncateToPercent(path, 60);
+        const FileOutcome outcome = decide(path, kEveryShippedFormat);
+        EXPECT_EQ(outcome.kind, OutcomeKind::Bad) << archive.name;
+        EXPECT_EQ(outcome.rule, VerdictRule::Broken) << archive.name;
+        EXPECT_EQ(outcome.format, archive.format) << archive.name;
+        EXPECT_FALSE(outcome.reason.isEmpty()) << archive.name;
+    }
+    const QString text = scratch_.path(QStringLiteral("text.zip"));
+    test::writeFile(text, "no archive at all");
+    const FileOutcome unknown = decide(text, kEveryShippedFormat);
+    EXPECT_EQ(unknown.kind, OutcomeKind::Bad);
+    EXPECT_FALSE(unknown.format);
+    EXPECT_TRUE(unknown.reason.isEmpty()) << unknown.reason.toStdString();
 }
 
 }  // namespace

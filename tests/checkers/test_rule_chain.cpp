@@ -195,6 +195,33 @@ TEST_F(RuleChain, RulePrecedenceIsExtensionThenCountThenName) {
         kBadFileCaption);
 }
 
+// Captions can all read the same; the rule that was broken is still known, for the records
+// that name it. The fake, like other makers' libraries, gives no reason.
+TEST_F(RuleChain, EachOutcomeNamesTheRuleThatGaveIt) {
+    rules_.badNoExt = rules_.badNoFileSum = rules_.badNoFileName = rules_.badNoPassword = true;
+    rules_.badFileCaption = rules_.badNoExtCaption = rules_.badNoPasswordCaption =
+        rules_.badNoFileNameCaption = rules_.fileCountVerdict = QStringLiteral("same");
+    const struct {
+        const char* name;
+        const char* script;
+        VerdictRule rule;
+    } cases[] = {
+        {"a.zip", "command=0\ncount=1\nname=a.txt", VerdictRule::None},
+        {"a.zip", "command=0x800C", VerdictRule::Broken},
+        {"a.zip", "command=0x800A", VerdictRule::Password},
+        {"a.lzh", "command=0\ncount=1\nname=a.txt", VerdictRule::Extension},
+        {"a.zip", "command=0\ncount=5", VerdictRule::Count},
+        {"a.zip", "command=0\ncount=1\nname=b.txt", VerdictRule::Name},
+    };
+    for (const auto& each : cases) {
+        const CheckOutcome outcome =
+            check(ArchiveFormat::ZIP, QString::fromLatin1(each.name), "PK", each.script);
+        EXPECT_EQ(outcome.rule, each.rule) << each.script;
+        EXPECT_TRUE(outcome.reason.isEmpty());
+    }
+    EXPECT_EQ(test::loadFake(ArchiveFormat::ZIP)->getLastErrorText, nullptr);
+}
+
 TEST_F(RuleChain, ExtensionByLeadingBytes) {
     rules_.badNoExt = true;
     const auto zipVerdict = [&](const QString& name, const QByteArray& head) {

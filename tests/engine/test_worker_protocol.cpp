@@ -11,7 +11,14 @@ TEST(WorkerProtocol, FramesSurviveBeingCutAtEveryByte) {
     const TestRequest request{7, 2, QByteArray("/data/\x93\xfa\x96\x7b.zip"),
                               QStringLiteral("日本.zip")};
     const TestAnswer answer{7, {OutcomeKind::Unreadable, kUnreadableFileVerdict, 13}};
-    const QByteArray stream = EncodeTest(request) + EncodeAnswer(answer) + EncodeDrop();
+    const TestAnswer damaged{8,
+                             {.kind = OutcomeKind::Bad,
+                              .verdict = kBadFileCaption,
+                              .rule = VerdictRule::Broken,
+                              .format = ArchiveFormat::SevenZip,
+                              .reason = QStringLiteral("CRC mismatch in 日本/a.txt")}};
+    const QByteArray stream =
+        EncodeTest(request) + EncodeAnswer(answer) + EncodeAnswer(damaged) + EncodeDrop();
     for (qsizetype cut = 1; cut < stream.size(); ++cut) {
         FrameReader reader;
         std::vector<Frame> frames;
@@ -22,7 +29,7 @@ TEST(WorkerProtocol, FramesSurviveBeingCutAtEveryByte) {
                 frames.push_back(std::move(*frame));
             }
         }
-        ASSERT_EQ(frames.size(), 3u) << cut;
+        ASSERT_EQ(frames.size(), 4u) << cut;
         ASSERT_EQ(frames[0].kind, MessageKind::Test);
         const std::optional<TestRequest> read = DecodeTest(frames[0].body);
         ASSERT_TRUE(read);
@@ -35,7 +42,13 @@ TEST(WorkerProtocol, FramesSurviveBeingCutAtEveryByte) {
         EXPECT_EQ(back->outcome.kind, OutcomeKind::Unreadable);
         EXPECT_EQ(back->outcome.verdict, kUnreadableFileVerdict);
         EXPECT_EQ(back->outcome.readError, 13);
-        EXPECT_EQ(frames[2].kind, MessageKind::Drop);
+        EXPECT_FALSE(back->outcome.format);
+        const std::optional<TestAnswer> bad = DecodeAnswer(frames[2].body);
+        ASSERT_TRUE(bad);
+        EXPECT_EQ(bad->outcome.rule, VerdictRule::Broken);
+        EXPECT_EQ(bad->outcome.format, ArchiveFormat::SevenZip);
+        EXPECT_EQ(bad->outcome.reason, damaged.outcome.reason);
+        EXPECT_EQ(frames[3].kind, MessageKind::Drop);
     }
 }
 
