@@ -273,24 +273,25 @@ void CheckEngine::dispose(size_t row, RowDecision decision) {
     // A move to another file system copies the whole file: the window keeps answering.
     disposing_ = true;
     disposer_ = std::jthread([this, row, run, decision = std::move(decision)]() mutable {
-        MaybeError error = run();
+        Placement placement = run();
         QMetaObject::invokeMethod(
             this,
-            [this, row, decision = std::move(decision), error]() mutable {
+            [this, row, decision = std::move(decision), placement]() mutable {
                 disposer_.join();
                 disposing_ = false;
-                disposed(row, std::move(decision), error);
+                disposed(row, std::move(decision), placement);
                 advance();
             },
             Qt::QueuedConnection);
     });
 }
 
-void CheckEngine::disposed(size_t row, RowDecision decision, const MaybeError& error) {
-    decision.disposalError = error;
+void CheckEngine::disposed(size_t row, RowDecision decision, const Placement& placement) {
+    decision.disposalError = placement.error;
+    decision.disposedTo = placement.path;
     emit decided(row, decision);
-    if (error) {
-        fail(*error);
+    if (placement.error) {
+        fail(*placement.error);
     }
 }
 
@@ -375,10 +376,12 @@ void CheckEngine::libraryFailed(size_t row, int checker, const TestFailure& fail
     const CheckOutcome failed = FailedTestOutcome(settings_.rules);
     if (checker < 0) {
         // Not a library's doing: the file could not even be read in time.
-        decide(row, {{OutcomeKind::Unreadable, kUnreadableFileVerdict, 0}, {}, std::nullopt});
+        decide(row, {{.kind = OutcomeKind::Unreadable, .verdict = kUnreadableFileVerdict},
+                     {},
+                     std::nullopt});
     } else if (failed.result != 0 ||
                static_cast<size_t>(checker) + 1 >= settings_.libraries.size()) {
-        decide(row, {DecidedBy(failed), {}, std::nullopt});
+        decide(row, {DecidedBy(failed, settings_.libraries[checker].format), {}, std::nullopt});
     } else {
         // As with any failed test, the next format is offered the file.
         resumeAt_[row] = static_cast<quint32>(checker + 1);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/runtime_error.h"
+#include "engine/placement.h"
 #include "engine/run_limits.h"
 #include "engine/test_failure.h"
 #include "engine/worker_process.h"
@@ -34,7 +35,7 @@ struct RunSettings {
     std::vector<worker::LibraryEntry> libraries;  // the enabled formats, in chain order
     CheckRules rules;
     DisposalAction action = DisposalAction::Nothing;
-    QString destination;  // the move destination, ending in "/"
+    QByteArray destination;  // the move destination as the system's bytes, ending in "/"
     int jobs = 1;
     RunLimits limits;
     QString workerProgram;
@@ -44,6 +45,7 @@ struct RowDecision {
     FileOutcome outcome;
     std::vector<TestFailure> failures;  // libraries that did not finish their test
     MaybeError disposalError;           // the bad file could not be disposed of: not counted
+    QByteArray disposedTo{};            // where a moved or trashed file went
 };
 
 class CheckEngine : public QObject {
@@ -97,7 +99,7 @@ private:
     void decide(size_t row, RowDecision decision);
     void checkDeadlines();
     void dispose(size_t row, RowDecision decision);
-    void disposed(size_t row, RowDecision decision, const MaybeError& error);
+    void disposed(size_t row, RowDecision decision, const Placement& placement);
     void fail(const RuntimeError& error);
     void endWorker(WorkerProcess* worker);
 

@@ -11,29 +11,32 @@
 
 namespace varnelt {
 
-MaybeError DisposeOf(DisposalAction action, const QByteArray& folder, const QByteArray& fileName,
-                     const QString& destination, const std::function<void()>& pump) {
+Placement DisposeOf(DisposalAction action, const QByteArray& folder, const QByteArray& fileName,
+                    const QByteArray& destination, const std::function<void()>& pump) {
     const QByteArray path = folder + fileName;
     switch (action) {
         case DisposalAction::Nothing:
-            return std::nullopt;
+            return {path, std::nullopt};
         case DisposalAction::Move: {
-            const QByteArray target = destination.toUtf8();
-            const FreeName free = FindFreeName(target, fileName, pump);
+            const FreeName free = FindFreeName(destination, fileName, pump);
             if (free.error) {
-                return free.error;
+                return {{}, free.error};
             }
-            return MoveWithoutReplacing(path, target + free.name);
+            const QByteArray placed = destination + free.name;
+            if (MaybeError error = MoveWithoutReplacing(path, placed)) {
+                return {{}, std::move(error)};
+            }
+            return {placed, std::nullopt};
         }
         case DisposalAction::DeleteInBox:
             return MoveToTrash(path);
         case DisposalAction::Delete:
             if (::unlink(path.constData()) != 0) {
-                return RuntimeError{errno, DecodePath(path)};
+                return {{}, RuntimeError{errno, DecodePath(path)}};
             }
-            return std::nullopt;
+            return {};
     }
-    return std::nullopt;
+    return {path, std::nullopt};
 }
 
 }  // namespace varnelt

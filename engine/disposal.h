@@ -7,14 +7,14 @@
 
 #include <functional>
 
-#include "base/runtime_error.h"
+#include "engine/placement.h"
 #include "targets/form_state.h"
 
 namespace varnelt {
 
-// Disposes of one bad file. destination (UTF-8, as the folder picker gives it) ends in "/";
+// Disposes of one bad file. destination (the system's bytes) ends in "/";
 // `pump` runs while a free name is sought. On an error the file stays where it was.
-MaybeError DisposeOf(DisposalAction action, const QByteArray& folder, const QByteArray& fileName,
-                     const QString& destination, const std::function<void()>& pump);
+Placement DisposeOf(DisposalAction action, const QByteArray& folder, const QByteArray& fileName,
+                    const QByteArray& destination, const std::function<void()>& pump);
 
 }  // namespace varnelt

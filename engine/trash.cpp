@@ -20,6 +20,7 @@
 #include "base/write_all.h"
 #include "engine/file_move.h"
 #include "engine/free_name.h"
+#include "engine/make_folders.h"
 
 namespace varnelt {
 
@@ -91,24 +92,6 @@ int ownFolder(const QByteArray& path) {
         return ENOTDIR;
     }
     return info.st_uid == getuid() ? 0 : EPERM;
-}
-
-// Makes every missing folder of the path with mode 0700. 0 or the errno; failedAt names the
-// folder that could not be made.
-int makeFolders(const QByteArray& path, QByteArray& failedAt) {
-    qsizetype slash = 0;
-    do {
-        slash = path.indexOf('/', slash + 1);
-        failedAt = slash < 0 ? path : path.left(slash);
-        if (::mkdir(failedAt.constData(), 0700) != 0 && errno != EEXIST) {
-            return errno;
-        }
-    } while (slash >= 0);
-    struct stat info {};
-    if (stat(path.constData(), &info) != 0) {
-        return errno;
-    }
-    return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
 }
 
 // The top folder of the file system that holds folder (a real path): the highest folder
@@ -186,12 +169,12 @@ int writeInfo(const QByteArray& infoPath, const QByteArray& text) {
     return number;
 }
 
-MaybeError placeInTrash(const TrashPlace& place, const QByteArray& path) {
+Placement placeInTrash(const TrashPlace& place, const QByteArray& path) {
     const QByteArray files = place.folder + "/files";
     const QByteArray infos = place.folder + "/info";
     for (const QByteArray& folder : {files, infos}) {
         if (const int number = ownFolder(folder); number != 0) {
-            return RuntimeError{number, DecodePath(folder)};
+            return {{}, RuntimeError{number, DecodePath(folder)}};
         }
     }
     const QByteArray name = GetFileName(path, false);
@@ -204,40 +187,40 @@ MaybeError placeInTrash(const TrashPlace& place, const QByteArray& path) {
             continue;
         }
         if (written != 0) {
-            return RuntimeError{written, DecodePath(infoPath)};
+            return {{}, RuntimeError{written, DecodePath(infoPath)}};
         }
-        const int renamed = RenameWithoutReplacing(path, files + '/' + candidate);
+        const QByteArray placed = files + '/' + candidate;
+        const int renamed = RenameWithoutReplacing(path, placed);
         if (renamed == 0) {
-            return std::nullopt;
+            return {placed, std::nullopt};
         }
         ::unlink(infoPath.constData());
         // A file left in files/ without its info file keeps its name.
         if (renamed != EEXIST) {
-            return RuntimeError{renamed, DecodePath(path)};
+            return {{}, RuntimeError{renamed, DecodePath(path)}};
         }
     }
-    return RuntimeError{kErrorNoFreeName, DecodePath(path)};
+    return {{}, RuntimeError{kErrorNoFreeName, DecodePath(path)}};
 }
 
 }  // namespace
 
-MaybeError MoveToTrash(const QByteArray& path) {
+Placement MoveToTrash(const QByteArray& path) {
     struct stat file {};
     if (lstat(path.constData(), &file) != 0) {
-        return RuntimeError{errno, DecodePath(path)};
+        return {{}, RuntimeError{errno, DecodePath(path)}};
     }
     const QByteArray home = homeTrashFolder();
     if (deviceOfNearest(home) == file.st_dev) {
-        QByteArray failedAt;
-        if (const int number = makeFolders(home, failedAt); number != 0) {
-            return RuntimeError{number, DecodePath(failedAt)};
+        if (MaybeError error = MakeFolders(home, 0700)) {
+            return {{}, std::move(error)};
         }
         return placeInTrash({home, path}, path);
     }
     RuntimeError error;
     const std::optional<TrashPlace> place = topFolderTrash(path, file.st_dev, error);
     if (!place) {
-        return error;
+        return {{}, error};
     }
     return placeInTrash(*place, path);
 }

@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 
-#include "base/runtime_error.h"
+#include "engine/placement.h"
 
 namespace varnelt {
 
@@ -13,7 +13,8 @@ namespace varnelt {
 // at the top of the file's file system ($topdir/.Trash/$uid or $topdir/.Trash-$uid). Its
 // .trashinfo file is created first, exclusively, under a numbered name when the plain one is
 // taken; the file is then renamed into files/ under the same name. A file is never copied
-// across file systems. On any failure the file stays where it is and the error is returned.
-MaybeError MoveToTrash(const QByteArray& path);
+// across file systems. Answers the file's path in files/; on any failure the file stays where
+// it is and the error is returned.
+Placement MoveToTrash(const QByteArray& path);
 
 }  // namespace varnelt

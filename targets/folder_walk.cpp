@@ -32,7 +32,8 @@ TargetRow rowOf(const QByteArray& folder, const QString& folderText, const QByte
         QString(),
         name,
         folder,
-        QString()};
+        QString(),
+        static_cast<qint64>(info.st_mtim.tv_sec)};
 }
 
 bool nameOrder(const QString& a, const QString& b) {

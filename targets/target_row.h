@@ -20,8 +20,9 @@ struct TargetRow {
     // by these, whatever its name decodes to.
     QByteArray nativeName;
     QByteArray nativeFolder;  // ends in "/"
-    QString verdictNote;      // why a test did not finish (a library that crashed, a limit); shown
-                              // with the verdict, never logged
+    QString verdictNote;      // why the file failed (the library's reason, a library that
+                              // crashed, a limit); shown with the verdict, never logged
+    qint64 modifiedSeconds = 0;  // the modification time the list shows, in seconds since 1970
 
     QByteArray nativePath() const { return nativeFolder + nativeName; }
     QString path() const { return folder + name; }

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -118,7 +119,7 @@ void MainWindow::RunCheck() {
     settings.libraries = EnabledLibraries(archivers_, formats);
     settings.rules = rulesForRun();
     settings.action = formInputs().action;
-    settings.destination = txtBadMove->text();
+    settings.destination = QFile::encodeName(txtBadMove->text());
     settings.jobs = jobsForRun();
     settings.limits = runLimits_;
     settings.workerProgram = WorkerProgramPath();
@@ -155,6 +156,10 @@ void MainWindow::refreshRunView() {
 void MainWindow::runRowDecided(size_t index, const RowDecision& decision) {
     const int row = static_cast<int>(index);
     QStringList notes;
+    // The libraries word their reasons in English only.
+    if (!decision.outcome.reason.isEmpty()) {
+        notes << decision.outcome.reason;
+    }
     for (const TestFailure& failure : decision.failures) {
         notes << JapaneseDescription(failure);
     }

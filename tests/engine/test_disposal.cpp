@@ -78,7 +78,8 @@ TEST(Disposal, MoveIntoTheFileSOwnFolderTakesANumber) {
     const ScratchDir scratch;
     writeFile(scratch.path(QStringLiteral("a.zip")), "bad");
     EXPECT_FALSE(
-        DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), "a.zip", scratch.root(), kNoPump));
+        DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), "a.zip", scratch.root().toUtf8(), kNoPump)
+            .error);
     EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
     EXPECT_EQ(readFile(scratch.path(QStringLiteral("a (1).zip"))), QByteArray("bad"));
 }
@@ -89,7 +90,8 @@ TEST(Disposal, MoveNeverReplacesAnExistingFile) {
     writeFile(scratch.path(QStringLiteral("a.zip")), "new");
     writeFile(scratch.path(QStringLiteral("dest/a.zip")), "old");
     EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), "a.zip",
-                           scratch.path(QStringLiteral("dest/")), kNoPump));
+                           scratch.nativePath("dest/"), kNoPump)
+                     .error);
     EXPECT_EQ(readFile(scratch.path(QStringLiteral("dest/a.zip"))), QByteArray("old"));
     EXPECT_EQ(readFile(scratch.path(QStringLiteral("dest/a (1).zip"))), QByteArray("new"));
     // A target that appeared after the name was chosen makes the move fail.
@@ -125,7 +127,8 @@ TEST_F(AcrossFileSystems, MoveKeepsEveryByte) {
     const struct utimbuf old = {1000000000, 1000000000};
     utime(source.toUtf8().constData(), &old);
     EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch_.root().toUtf8(), "big.zip",
-                           other_.path() + u'/', kNoPump));
+                           other_.path().toUtf8() + '/', kNoPump)
+                     .error);
     EXPECT_FALSE(QFile::exists(source));
     const QString moved = other_.path() + QStringLiteral("/big.zip");
     EXPECT_EQ(readFile(moved), content);
@@ -139,22 +142,26 @@ TEST(Disposal, NamesThatAreNotUtf8AreMovedTrashedAndDeletedByTheirBytes) {
     ASSERT_EQ(mkdir(destination.constData(), 0755), 0);
     writeNativeFile(destination + kCp932Name, "old");
     writeNativeFile(source, "moved");
-    EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), kCp932Name,
-                           QString::fromUtf8(destination), kNoPump));
+    const Placement moved = DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), kCp932Name,
+                                      destination, kNoPump);
+    EXPECT_FALSE(moved.error);
     EXPECT_FALSE(nativeExists(source));
     EXPECT_EQ(readNativeFile(destination + kCp932Name), "old");
-    EXPECT_EQ(readNativeFile(destination + "\x93\xfa\x96\x7b (1).zip"), "moved");
+    EXPECT_EQ(moved.path, destination + "\x93\xfa\x96\x7b (1).zip") << "the name it took";
+    EXPECT_EQ(readNativeFile(moved.path), "moved");
 
     writeNativeFile(source, "trashed");
     const test::DataHome home(scratch.nativePath("data"));
-    EXPECT_FALSE(
-        DisposeOf(DisposalAction::DeleteInBox, scratch.root().toUtf8(), kCp932Name, {}, kNoPump));
+    const Placement trashed =
+        DisposeOf(DisposalAction::DeleteInBox, scratch.root().toUtf8(), kCp932Name, {}, kNoPump);
+    EXPECT_FALSE(trashed.error);
     EXPECT_FALSE(nativeExists(source));
-    EXPECT_EQ(readNativeFile(scratch.nativePath("data/Trash/files/") + kCp932Name), "trashed");
+    EXPECT_EQ(trashed.path, scratch.nativePath("data/Trash/files/") + kCp932Name);
+    EXPECT_EQ(readNativeFile(trashed.path), "trashed");
 
     writeNativeFile(source, "deleted");
     EXPECT_FALSE(
-        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), kCp932Name, {}, kNoPump));
+        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), kCp932Name, {}, kNoPump).error);
     EXPECT_FALSE(nativeExists(source));
 }
 
@@ -191,13 +198,16 @@ TEST(Disposal, DeleteAndNothing) {
     const ScratchDir scratch;
     writeFile(scratch.path(QStringLiteral("a.zip")), "a");
     EXPECT_FALSE(
-        DisposeOf(DisposalAction::Nothing, scratch.root().toUtf8(), "a.zip", QString(), kNoPump));
+        DisposeOf(DisposalAction::Nothing, scratch.root().toUtf8(), "a.zip", {}, kNoPump)
+            .error);
     EXPECT_TRUE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
     EXPECT_FALSE(
-        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", QString(), kNoPump));
+        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", {}, kNoPump)
+            .error);
     EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
     const MaybeError gone =
-        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", QString(), kNoPump);
+        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", {}, kNoPump)
+            .error;
     ASSERT_TRUE(gone.has_value());
     EXPECT_EQ(gone->number, ENOENT);
     EXPECT_TRUE(JapaneseDescription(*gone).endsWith(scratch.path(QStringLiteral("a.zip"))));

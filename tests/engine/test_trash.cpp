@@ -54,7 +54,7 @@ protected:
 TEST_F(HomeTrash, FileGoesToFilesWithItsInfoBeside) {
     const QByteArray path = scratch_.nativePath("bad file.zip");
     writeNativeFile(path, "bad");
-    EXPECT_FALSE(MoveToTrash(path).has_value());
+    EXPECT_FALSE(MoveToTrash(path).error.has_value());
     EXPECT_FALSE(nativeExists(path));
     EXPECT_EQ(readNativeFile(trash() + "/files/bad file.zip"), "bad");
     const QByteArray info = readNativeFile(trash() + "/info/bad file.zip.trashinfo");
@@ -74,7 +74,7 @@ TEST_F(HomeTrash, FileGoesToFilesWithItsInfoBeside) {
 TEST_F(HomeTrash, InfoRecordsANameThatIsNotUtf8AsItsBytes) {
     const QByteArray path = scratch_.nativePath(kCp932Name);
     writeNativeFile(path, "bad");
-    EXPECT_FALSE(MoveToTrash(path).has_value());
+    EXPECT_FALSE(MoveToTrash(path).error.has_value());
     EXPECT_EQ(readNativeFile(trash() + "/files/" + kCp932Name), "bad");
     const QByteArray info = readNativeFile(trash() + "/info/" + kCp932Name + ".trashinfo");
     EXPECT_EQ(infoValue(info, "Path"), QString::fromUtf8(scratch_.nativePath("%93%FA%96%7B.zip")));
@@ -88,7 +88,7 @@ TEST_F(HomeTrash, TakenNamesGetTheNextNumber) {
     writeNativeFile(trash() + "/files/\x93\xfa\x96\x7b (1).zip", "orphan");
     const QByteArray path = scratch_.nativePath(kCp932Name);
     writeNativeFile(path, "bad");
-    EXPECT_FALSE(MoveToTrash(path).has_value());
+    EXPECT_FALSE(MoveToTrash(path).error.has_value());
     EXPECT_EQ(readNativeFile(trash() + "/info/" + kCp932Name + ".trashinfo"), "earlier");
     EXPECT_EQ(readNativeFile(trash() + "/files/\x93\xfa\x96\x7b (1).zip"), "orphan");
     EXPECT_FALSE(nativeExists(trash() + "/info/\x93\xfa\x96\x7b (1).zip.trashinfo"));
@@ -102,13 +102,13 @@ TEST(TrashFailure, TrashBelowAPlainFileIsAnErrorAndTheFileStays) {
     const DataHome home(scratch.nativePath("plain/data"));
     const QByteArray path = scratch.nativePath("bad.zip");
     writeNativeFile(path, "bad");
-    const MaybeError error = MoveToTrash(path);
+    const MaybeError error = MoveToTrash(path).error;
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->number, ENOTDIR);
     EXPECT_EQ(error->path, scratch.path(QStringLiteral("plain/data")));
     EXPECT_EQ(readNativeFile(path), "bad");
     // A file that is not there is an error too.
-    const MaybeError gone = MoveToTrash(scratch.nativePath("gone.zip"));
+    const MaybeError gone = MoveToTrash(scratch.nativePath("gone.zip")).error;
     ASSERT_TRUE(gone.has_value());
     EXPECT_EQ(gone->number, ENOENT);
 }
@@ -154,7 +154,7 @@ protected:
             const QByteArray trash = mnt + '/' + expected;
             const QByteArray info = trash + "/info/" + kCp932Name + ".trashinfo";
             QByteArray report =
-                describe(MoveToTrash(mnt + "/sub/" + kCp932Name),
+                describe(MoveToTrash(mnt + "/sub/" + kCp932Name).error,
                          {mnt + "/sub/" + kCp932Name, trash + "/files/" + kCp932Name, info});
             if (nativeExists(info)) {
                 report += "Path=" + infoValue(readNativeFile(info), "Path").toUtf8() + '\n';
@@ -235,7 +235,7 @@ TEST(TrashAcrossMounts, RenameThatFailsTakesItsInfoFileBackAndNeverCopies) {
         if (mount(source.constData(), bound.constData(), nullptr, MS_BIND, nullptr) != 0) {
             return QByteArray("cannot mount\n");
         }
-        const MaybeError error = MoveToTrash(bound + "/a.zip");
+        const MaybeError error = MoveToTrash(bound + "/a.zip").error;
         return describe(error, {bound + "/a.zip", scratch.nativePath("data/Trash/files/a.zip"),
                                 scratch.nativePath("data/Trash/info/a.zip.trashinfo")});
     });
