@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include "engine/run_limits.h"
+#include "tests/cli/check_run.h"
 #include "tests/support/fake_library.h"
 #include "tests/support/log_records.h"
 #include "tests/support/raw_process.h"
@@ -115,6 +116,24 @@ TEST_F(StandInCheck, LibraryThatCrashesSpinsOrHogsCostsOnlyThatFilesVerdict) {
     }
     EXPECT_TRUE(run.err.contains(memoryLimited ? "good 2, bad 3" : "good 3, bad 2"))
         << run.err.constData();
+}
+
+// The stand-in has no reason function, as other makers' libraries have none: a file it fails
+// has no reason, while a test it crashes in is explained by the crash.
+TEST_F(StandInCheck, ReasonsComeOnlyFromLibrariesThatGiveThem) {
+    fake(QStringLiteral("a-crc.zip"), "command=0x800C");
+    fake(QStringLiteral("b-crash.zip"), "crash=1\ncommand=0");
+    const ProcessRun run = check({"--format", "jsonl", data_.toUtf8()});
+    EXPECT_EQ(run.status, 1) << run.err.constData();
+    const QList<QJsonObject> records = parseJsonLines(run.out);
+    ASSERT_EQ(records.size(), 2) << run.out.constData();
+    EXPECT_EQ(records[0][QStringLiteral("kind")].toString(), QStringLiteral("broken"));
+    EXPECT_TRUE(records[0][QStringLiteral("reason")].isNull());
+    EXPECT_TRUE(records[0][QStringLiteral("format")].isNull());
+    EXPECT_EQ(records[1][QStringLiteral("kind")].toString(), QStringLiteral("broken"));
+    EXPECT_EQ(records[1][QStringLiteral("reason")].toString(),
+              QStringLiteral("libunzip32.so: ") + QLatin1String(kCrashText));
+    EXPECT_EQ(records[1][QStringLiteral("format")].toString(), QStringLiteral("zip"));
 }
 
 TEST_F(StandInCheck, InterruptEndsTheRunWithEveryDecidedRecord) {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "tests/cli/check_run.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/log_records.h"
 #include "tests/support/raw_process.h"
@@ -16,22 +17,8 @@ namespace {
 
 using test::ScratchDir;
 using CheckRun = test::ProcessRun;
-
-// varnelt-check with arguments of any bytes, after an optional prefix (another user, another
-// folder).
-CheckRun runCheckWith(const QByteArrayList& prefix, const QByteArrayList& arguments) {
-    const QByteArray program =
-        QFileInfo(QString::fromUtf8(test::selfPath())).path().toUtf8() + "/varnelt-check";
-    return test::runProgram(prefix + QByteArrayList{program} + arguments);
-}
-
-CheckRun runCheck(const QStringList& arguments) {
-    QByteArrayList bytes;
-    for (const QString& argument : arguments) {
-        bytes << argument.toUtf8();
-    }
-    return runCheckWith({}, bytes);
-}
+using test::runCheck;
+using test::runCheckWith;
 
 class CheckCommand : public ::testing::Test {
 protected:
@@ -195,12 +182,41 @@ TEST_F(CheckCommand, BadUsageAndErrorsExitTwo) {
 TEST_F(CheckCommand, HelpAndVersion) {
     const CheckRun help = runCheck({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
-    for (const char* word :
-         {"--formats", "--rules", "--count", "--filter", "--jobs", "--log", "-r", "Exit status"}) {
+    for (const char* word : {"--formats", "--rules", "--count", "--filter", "--jobs", "--log", "-r",
+                             "--action", "--move-to", "--create-dir", "--format", "--summary",
+                             "--quiet", "path_bytes", "Exit status"}) {
         EXPECT_TRUE(help.out.contains(word)) << word;
     }
     const CheckRun version = runCheck({QStringLiteral("--version")});
-    EXPECT_EQ(version.out.trimmed(), QByteArray("varnelt-check 1.00.0"));
+    EXPECT_EQ(version.status, 0);
+    const QList<QByteArray> lines = version.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 10) << version.out.constData();
+    EXPECT_EQ(lines[0], QByteArray("varnelt-check 1.00.0"));
+    EXPECT_EQ(lines[2].simplified(), QByteArray("zip libunzip32.so 1.00"));
+    EXPECT_EQ(lines[7].simplified(), QByteArray("yz1 libyz1.so not installed"));
+}
+
+// Options may follow the paths, and "--" lets a path begin with "-".
+TEST_F(CheckCommand, OptionsAfterPathsAndPathsAfterDoubleDash) {
+    archive(QStringLiteral("a.zip"));
+    test::writeFile(scratch_.path(QStringLiteral("--help")), "not an archive");
+    const CheckRun after =
+        runCheck({scratch_.path(QStringLiteral("a.zip")), QStringLiteral("--formats"),
+                  QStringLiteral("zip"), QStringLiteral("-q")});
+    EXPECT_EQ(after.status, 0) << after.err.constData();
+    EXPECT_EQ(test::parseLog(after.out).size(), 2);
+    EXPECT_TRUE(after.err.isEmpty()) << "-q after the path was taken: " << after.err.constData();
+
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(scratch_.root()));
+    const CheckRun dashed = runCheck({QStringLiteral("--formats"), QStringLiteral("zip"),
+                                      QStringLiteral("--"), QStringLiteral("--help")});
+    QDir::setCurrent(previous);
+    EXPECT_EQ(dashed.status, 1) << dashed.err.constData();
+    const auto records = test::parseLog(dashed.out);
+    ASSERT_EQ(records.size(), 2) << dashed.out.constData();
+    EXPECT_EQ(records[1][0], QStringLiteral("--help"));
+    EXPECT_EQ(records[1][4], QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ"));
 }
 
 }  // namespace
