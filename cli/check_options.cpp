@@ -280,8 +280,8 @@ CheckCommandLine ParseCheckCommandLine(const QByteArrayList& arguments,
         if (!options.moveTo.endsWith('/')) {
             options.moveTo += '/';
         }
-    } else if (parser.isSet(moveTo)) {
-        throw UsageError{QStringLiteral("--move-to is only for --action move")};
+    } else if (parser.isSet(moveTo) || parser.isSet(createDir)) {
+        throw UsageError{QStringLiteral("--move-to and --create-dir are only for --action move")};
     }
     options.createDir = parser.isSet(createDir);
     if (parser.isSet(format)) {

@@ -113,6 +113,8 @@ TEST_F(CheckDisposal, MissingDestinationIsMadeOnlyWhenAskedFor) {
     for (const QStringList& misuse :
          {QStringList{QStringLiteral("--action"), QStringLiteral("move")},
           QStringList{QStringLiteral("--move-to"), out_},
+          QStringList{QStringLiteral("--action"), QStringLiteral("delete"),
+                      QStringLiteral("--create-dir")},
           QStringList{QStringLiteral("--action"), QStringLiteral("shred")}}) {
         EXPECT_EQ(check(misuse).status, 2) << misuse.join(u' ').toStdString();
     }
