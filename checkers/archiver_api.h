@@ -9,7 +9,10 @@
  *
  * A library may also export PGetLastErrorText: why the last call on the calling thread found
  * the archive damaged, e.g. "CRC mismatch in docs/a.txt". Callers must do without it, as
- * other makers' libraries lack it. */
+ * other makers' libraries lack it.
+ *
+ * A library may also export PSetThreadCount: how many threads its later calls may use to
+ * decode one archive (1 when never called). Their answers are the same whatever the count. */
 #ifndef VARNELT_CHECKERS_ARCHIVER_API_H
 #define VARNELT_CHECKERS_ARCHIVER_API_H
 
@@ -105,6 +108,7 @@ typedef int32_t (*VarneltCloseArchiveFn)(VarneltArchive archive);
  * empty text) when the last call passed, or merely found a file of another format. Each
  * thread has its own reason; every other call of the library replaces it. */
 typedef int32_t (*VarneltGetLastErrorTextFn)(char* buffer, int32_t size);
+typedef void (*VarneltSetThreadCountFn)(int32_t count);
 
 #ifdef __cplusplus
 }

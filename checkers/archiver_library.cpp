@@ -36,6 +36,8 @@ std::unique_ptr<ArchiverLibrary> ArchiverLibrary::load(const QString& fullPath,
         reinterpret_cast<VarneltCloseArchiveFn>(library->resolve(symbol + "CloseArchive"));
     library->getLastErrorText =
         reinterpret_cast<VarneltGetLastErrorTextFn>(library->resolve(symbol + "GetLastErrorText"));
+    library->setThreadCount =
+        reinterpret_cast<VarneltSetThreadCountFn>(library->resolve(symbol + "SetThreadCount"));
     return library;
 }
 

@@ -32,6 +32,7 @@ public:
     VarneltIsSFXFileFn isSfxFile = nullptr;
     VarneltCloseArchiveFn closeArchive = nullptr;
     VarneltGetLastErrorTextFn getLastErrorText = nullptr;
+    VarneltSetThreadCountFn setThreadCount = nullptr;
 
     // Why the library's last call on this thread failed; empty when it does not say.
     QString lastErrorText() const;

@@ -185,6 +185,11 @@ std::optional<worker::TestRequest> CheckEngine::takeWork(bool behindAnother) {
 }
 
 void CheckEngine::send(WorkerProcess* worker, worker::TestRequest request) {
+    // Cores that no other file will take are lent to this one: near the end of a run, or for
+    // a single large archive.
+    const size_t waiting = files_.size() - nextRow_ + returned_.size() + continuations_.size();
+    const qsizetype idle = settings_.jobs - sent_ - static_cast<qsizetype>(waiting);
+    request.threads = static_cast<quint16>(std::clamp<qsizetype>(idle, 1, 256));
     state_[request.serial] = RowState::Sent;
     ++sent_;
     worker->send(request);

@@ -74,7 +74,8 @@ QByteArray EncodeConfiguration(const Configuration& configuration) {
 
 QByteArray EncodeTest(const TestRequest& request) {
     return frame(MessageKind::Test, [&](QDataStream& out) {
-        out << request.serial << request.firstChecker << request.path << request.name;
+        out << request.serial << request.firstChecker << request.path << request.name
+            << request.threads;
     });
 }
 
@@ -132,7 +133,8 @@ std::optional<Configuration> DecodeConfiguration(const QByteArray& body) {
 std::optional<TestRequest> DecodeTest(const QByteArray& body) {
     return decode(body, [](QDataStream& in) {
         TestRequest request;
-        in >> request.serial >> request.firstChecker >> request.path >> request.name;
+        in >> request.serial >> request.firstChecker >> request.path >> request.name >>
+            request.threads;
         return request;
     });
 }

@@ -44,6 +44,7 @@ struct TestRequest {
     quint32 firstChecker = 0;  // the checkers before it have already failed their test
     QByteArray path;
     QString name;
+    quint16 threads = 1;  // the cores the libraries may use for this one file
 };
 
 struct TestAnswer {

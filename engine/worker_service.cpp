@@ -294,6 +294,11 @@ int ServeWorker(int progressFd) {
     while (const std::optional<TestRequest> request = requests.next()) {
         page->checker.store(kNoChecker, std::memory_order_relaxed);
         page->serial.store(request->serial + 1, std::memory_order_release);
+        for (const auto& library : libraries) {
+            if (library->setThreadCount != nullptr) {
+                library->setThreadCount(request->threads);
+            }
+        }
         TestAnswer answer{request->serial,
                           DecideFile(request->path, request->name, checkers, request->firstChecker,
                                      [page](size_t checker) {

@@ -11,13 +11,15 @@
 // crash=1 raises SIGSEGV, spin=1 never returns, hog=1 allocates without end (stopping, untouched,
 // at 64 GiB). try=OP attempts what a library under test must not do and answers its script's answer
 // only when the system refused with EPERM (else a failure): OP is socket, exec, create, write,
-// append, rename, unlink, mkdir, chmod or ptrace, on the path target=PATH.
+// append, rename, unlink, mkdir, chmod or ptrace, on the path target=PATH. threads=N fails the
+// test unless the library was last told it may use N threads.
 #include <fcntl.h>
 #include <sys/ptrace.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -57,6 +59,13 @@ int32_t number(const std::map<std::string, std::string>& script, const std::stri
 
 void logCall(const std::string& path, const std::string& call) {
     std::ofstream(path + ".calls", std::ios::app) << call << '\n';
+}
+
+// What SetThreadCount was last told; the fake decodes nothing, so only its tests read it.
+std::atomic<int32_t> threadCount{1};
+
+bool threadsAsScripted(const std::map<std::string, std::string>& script) {
+    return number(script, "threads", threadCount) == threadCount;
 }
 
 struct FakeArchive {
@@ -160,7 +169,7 @@ int32_t command(const char* prefix, const char* commandLine) {
     const std::string path = pathFromCommand(commandLine);
     logCall(path, std::string("command ") + commandLine);
     const auto script = readScript(path.c_str());
-    const bool obeyed = misbehave(script, prefix);
+    const bool obeyed = misbehave(script, prefix) && threadsAsScripted(script);
     afterTest(script, path.c_str());
     return obeyed ? answer(script, prefix, "command", 0x8019) : 0x8019;
 }
@@ -168,7 +177,7 @@ int32_t command(const char* prefix, const char* commandLine) {
 int32_t checkArchive(const char* prefix, const char* path, int32_t mode) {
     logCall(path, "check " + std::to_string(mode));
     const auto script = readScript(path);
-    const bool obeyed = misbehave(script, prefix);
+    const bool obeyed = misbehave(script, prefix) && threadsAsScripted(script);
     afterTest(script, path);
     return obeyed ? answer(script, prefix, "check" + std::to_string(mode),
                            answer(script, prefix, "check", 0))
@@ -245,6 +254,9 @@ int32_t closeArchive(VarneltArchive handle) {
     }                                                                                             \
     extern "C" __attribute__((visibility("default"))) int32_t P##CloseArchive(VarneltArchive a) { \
         return closeArchive(a);                                                                   \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default"))) void P##SetThreadCount(int32_t n) {         \
+        threadCount = n;                                                                          \
     }
 
 FAKE_EXPORTS(Unlha)

@@ -168,6 +168,23 @@ TEST_F(CheckEngineTest, CrashWithTheBrokenRuleOffIsGoodLikeAnyFailedTest) {
     EXPECT_EQ(result.delivered[0].decision.failures.size(), 1u);
 }
 
+// A file alone is given every core of the run; while others wait, each file has one.
+TEST_F(CheckEngineTest, IdleCoresAreLentToTheLastFiles) {
+    settings_.jobs = 3;
+    fake(QStringLiteral("alone.zip"), "threads=3\ncommand=0");
+    EXPECT_EQ(run().delivered.at(0).decision.outcome.verdict, kGoodVerdict);
+
+    files_.clear();
+    for (int i = 0; i < 6; ++i) {
+        fake(QStringLiteral("many%1.zip").arg(i), "sleep=100\nthreads=1\ncommand=0");
+    }
+    const EngineRun many = run();
+    ASSERT_EQ(many.delivered.size(), 6u);
+    for (size_t i = 0; i < many.delivered.size(); ++i) {
+        EXPECT_EQ(many.delivered[i].decision.outcome.verdict, kGoodVerdict) << i;
+    }
+}
+
 TEST_F(CheckEngineTest, DecisionsArriveInRowOrderFromFourWorkers) {
     ArchiverSet archivers;
     archivers.DetectArchivers();

@@ -9,7 +9,7 @@ namespace {
 
 TEST(WorkerProtocol, FramesSurviveBeingCutAtEveryByte) {
     const TestRequest request{7, 2, QByteArray("/data/\x93\xfa\x96\x7b.zip"),
-                              QStringLiteral("日本.zip")};
+                              QStringLiteral("日本.zip"), 3};
     const TestAnswer answer{7, {OutcomeKind::Unreadable, kUnreadableFileVerdict, 13}};
     const TestAnswer damaged{8,
                              {.kind = OutcomeKind::Bad,
@@ -37,6 +37,7 @@ TEST(WorkerProtocol, FramesSurviveBeingCutAtEveryByte) {
         EXPECT_EQ(read->firstChecker, 2u);
         EXPECT_EQ(read->path, request.path) << "paths travel as bytes";
         EXPECT_EQ(read->name, request.name);
+        EXPECT_EQ(read->threads, 3);
         const std::optional<TestAnswer> back = DecodeAnswer(frames[1].body);
         ASSERT_TRUE(back);
         EXPECT_EQ(back->outcome.kind, OutcomeKind::Unreadable);
