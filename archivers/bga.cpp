@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "backend.h"
+#include "codec_faults.h"
 #include "core.h"
+#include "failure.h"
 #include "little_endian.h"
 
 namespace varnelt::archiver {
@@ -109,6 +111,7 @@ private:
 
 struct Member {
     uint64_t offset = 0;  // of the header
+    uint64_t number = 0;  // its place in the archive, from 1
     Method method = Method::Unknown;
     uint32_t compressedSize = 0;
     uint32_t originalSize = 0;
@@ -116,14 +119,34 @@ struct Member {
     std::string names;  // folder name then file name, as stored
     uint64_t dataOffset() const { return offset + kHeaderSize + names.size(); }
     uint64_t end() const { return dataOffset() + compressedSize; }
+    // Records what is wrong with this member, naming it, and answers code.
+    int32_t fail(int32_t code, std::string_view what) const {
+        return failWith(code, inEntry(what, storedNameToUtf8(names, true), number));
+    }
 };
 
-// Reads and verifies the member header at offset. The first member of a plain archive answers
-// NOT_ARC_FILE when nothing there looks like a header; later ones answer why the chain broke.
-int32_t readMember(ArchiveFile& file, uint64_t offset, bool first, Member& member) {
+// The method field as text, for a reason: its printable characters.
+std::string methodText(const unsigned char* p) {
+    std::string text;
+    for (const unsigned char c : std::string_view(reinterpret_cast<const char*>(p), 4)) {
+        if (c > ' ' && c < 0x7F) {
+            text += static_cast<char>(c);
+        }
+    }
+    return text;
+}
+
+// Reads and verifies the header at offset of the member numbered number. The first member of a
+// plain archive answers NOT_ARC_FILE when nothing there looks like a header; later ones answer
+// why the chain broke.
+int32_t readMember(ArchiveFile& file, uint64_t offset, bool first, uint64_t number,
+                   Member& member) {
+    const auto cut = [number] {
+        return failWith(VARNELT_ARC_ERROR_EOF, inEntry("unexpected end of archive", {}, number));
+    };
     unsigned char header[kHeaderSize];
     if (offset > file.size() || file.size() - offset < kHeaderSize) {
-        return first ? VARNELT_ARC_ERROR_NOT_ARC_FILE : VARNELT_ARC_ERROR_EOF;
+        return first ? VARNELT_ARC_ERROR_NOT_ARC_FILE : cut();
     }
     if (!file.seek(offset) || !file.read(header, kHeaderSize)) {
         return VARNELT_ARC_ERROR_CANNOT_READ;
@@ -131,22 +154,25 @@ int32_t readMember(ArchiveFile& file, uint64_t offset, bool first, Member& membe
     const Method method = methodAt(header + 4);
     const uint64_t namesLength = uint64_t{le16(header + 24)} + le16(header + 26);
     if (file.size() - offset - kHeaderSize < namesLength) {
-        return first && method == Method::Unknown ? VARNELT_ARC_ERROR_NOT_ARC_FILE
-                                                  : VARNELT_ARC_ERROR_EOF;
+        return first && method == Method::Unknown ? VARNELT_ARC_ERROR_NOT_ARC_FILE : cut();
     }
     member.names.resize(namesLength);  // two 16-bit lengths: 128 KiB at most
     if (!file.read(member.names.data(), member.names.size())) {
         return VARNELT_ARC_ERROR_CANNOT_READ;
     }
+    member.number = number;
     const bool checksumOk = headerChecksum(header, member.names) == le32(header);
     if (method == Method::Unknown) {
         if (checksumOk) {
-            return VARNELT_ARC_ERROR_METHOD;
+            return member.fail(VARNELT_ARC_ERROR_METHOD,
+                               "unsupported method " + methodText(header + 4));
         }
-        return first ? VARNELT_ARC_ERROR_NOT_ARC_FILE : VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return first ? VARNELT_ARC_ERROR_NOT_ARC_FILE
+                     : failWith(VARNELT_ARC_ERROR_HEADER_BROKEN,
+                                inEntry("damaged header", {}, number));
     }
     if (!checksumOk) {
-        return VARNELT_ARC_ERROR_HEADER_CRC;
+        return member.fail(VARNELT_ARC_ERROR_HEADER_CRC, "header checksum mismatch");
     }
     member.offset = offset;
     member.method = method;
@@ -161,7 +187,7 @@ int32_t readMember(ArchiveFile& file, uint64_t offset, bool first, Member& membe
 int32_t findFirstMember(ArchiveFile& file, Member& member) {
     unsigned char head[2] = {};
     if (!file.seek(0) || file.readSome(head, 2) != 2 || head[0] != 'M' || head[1] != 'Z') {
-        return readMember(file, 0, true, member);
+        return readMember(file, 0, true, 1, member);
     }
     std::vector<unsigned char> buffer(kChunkSize);
     uint64_t chunkStart = 4;  // where the method of a header at offset 0 lies
@@ -176,7 +202,7 @@ int32_t findFirstMember(ArchiveFile& file, Member& member) {
                 break;
             }
             if ((buffer[i] == 'G' || buffer[i] == 'B') && methodAt(&buffer[i]) != Method::Unknown &&
-                readMember(file, offset, false, member) == VARNELT_ARC_OK) {
+                readMember(file, offset, false, 1, member) == VARNELT_ARC_OK) {
                 return VARNELT_ARC_OK;
             }
         }
@@ -222,7 +248,7 @@ public:
                 const size_t length =
                     static_cast<size_t>(std::min<uint64_t>(remaining, kChunkSize));
                 if (!file.read(buffers.in.data(), length)) {
-                    return VARNELT_ARC_ERROR_EOF;
+                    return member.fail(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
                 }
                 stream_.next_in = buffers.in.data();
                 stream_.avail_in = static_cast<uInt>(length);
@@ -233,7 +259,8 @@ public:
             const int rc = inflate(&stream_, Z_NO_FLUSH);
             produced += kChunkSize - stream_.avail_out;
             if (produced > member.originalSize) {
-                return VARNELT_ARC_ERROR_FILE_CRC;  // no need to inflate the rest of a lie
+                // No need to inflate the rest of a lie.
+                return member.fail(VARNELT_ARC_ERROR_FILE_CRC, "data longer than its size");
             }
             if (rc == Z_STREAM_END) {
                 break;
@@ -241,14 +268,20 @@ public:
             if (rc == Z_MEM_ERROR) {
                 return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
             }
-            if (rc != Z_OK || (stream_.avail_in == 0 && remaining == 0 && stream_.avail_out != 0)) {
-                return VARNELT_ARC_ERROR_FILE_CRC;  // bad data, or it stops short of its end
+            if (rc != Z_OK) {
+                return member.fail(VARNELT_ARC_ERROR_FILE_CRC, inflateFault(stream_.msg));
+            }
+            if (stream_.avail_in == 0 && remaining == 0 && stream_.avail_out != 0) {
+                return member.fail(VARNELT_ARC_ERROR_FILE_CRC, "compressed data ends early");
             }
         }
         if (stream_.avail_in != 0 || remaining != 0) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;  // the gzip member ends before its size
+            return member.fail(VARNELT_ARC_ERROR_HEADER_BROKEN,
+                               "compressed data ends before its size");
         }
-        return produced == member.originalSize ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_FILE_CRC;
+        return produced == member.originalSize
+                   ? VARNELT_ARC_OK
+                   : member.fail(VARNELT_ARC_ERROR_FILE_CRC, "data shorter than its size");
     }
 
 private:
@@ -289,7 +322,7 @@ int32_t decodeBzip2(ArchiveFile& file, const Member& member, Buffers& buffers) {
         if (stream.avail_in == 0 && remaining > 0) {
             const size_t length = static_cast<size_t>(std::min<uint64_t>(remaining, kChunkSize));
             if (!file.read(buffers.in.data(), length)) {
-                return VARNELT_ARC_ERROR_EOF;
+                return member.fail(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
             }
             stream.next_in = reinterpret_cast<char*>(buffers.in.data());
             stream.avail_in = static_cast<unsigned>(length);
@@ -300,7 +333,7 @@ int32_t decodeBzip2(ArchiveFile& file, const Member& member, Buffers& buffers) {
         const int rc = BZ2_bzDecompress(&stream);
         produced += kChunkSize - stream.avail_out;
         if (produced > member.originalSize) {
-            return VARNELT_ARC_ERROR_FILE_CRC;
+            return member.fail(VARNELT_ARC_ERROR_FILE_CRC, "data longer than its size");
         }
         if (rc == BZ_STREAM_END) {
             break;
@@ -308,21 +341,26 @@ int32_t decodeBzip2(ArchiveFile& file, const Member& member, Buffers& buffers) {
         if (rc == BZ_MEM_ERROR) {
             return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
         }
-        if (rc != BZ_OK || (stream.avail_in == 0 && remaining == 0 && stream.avail_out != 0)) {
-            return VARNELT_ARC_ERROR_FILE_CRC;
+        if (rc != BZ_OK) {
+            return member.fail(VARNELT_ARC_ERROR_FILE_CRC, bunzip2Fault(rc));
+        }
+        if (stream.avail_in == 0 && remaining == 0 && stream.avail_out != 0) {
+            return member.fail(VARNELT_ARC_ERROR_FILE_CRC, "compressed data ends early");
         }
     }
     if (stream.avail_in != 0 || remaining != 0) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return member.fail(VARNELT_ARC_ERROR_HEADER_BROKEN, "compressed data ends before its size");
     }
-    return produced == member.originalSize ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_FILE_CRC;
+    return produced == member.originalSize
+               ? VARNELT_ARC_OK
+               : member.fail(VARNELT_ARC_ERROR_FILE_CRC, "data shorter than its size");
 }
 
 class MemberDecoder {
 public:
     int32_t verify(ArchiveFile& file, const Member& member) {
         if (member.end() > file.size()) {
-            return VARNELT_ARC_ERROR_EOF;
+            return member.fail(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
         }
         bool stored = false;
         switch (member.arcType) {
@@ -335,12 +373,14 @@ public:
                 stored = member.compressedSize == member.originalSize && storedByName(member.names);
                 break;
             default:
-                return VARNELT_ARC_ERROR_METHOD;
+                return member.fail(VARNELT_ARC_ERROR_METHOD,
+                                   "unsupported arc type " + std::to_string(member.arcType));
         }
         if (stored) {
             // No checksum covers stored bytes: the sizes are all there is to check.
-            return member.compressedSize == member.originalSize ? VARNELT_ARC_OK
-                                                                : VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return member.compressedSize == member.originalSize
+                       ? VARNELT_ARC_OK
+                       : member.fail(VARNELT_ARC_ERROR_HEADER_BROKEN, "stored sizes disagree");
         }
         if (member.compressedSize == 0 && member.originalSize == 0) {
             return VARNELT_ARC_OK;  // an empty file or a folder written without any data
@@ -357,44 +397,35 @@ private:
     GzipDecoder gzip_;
 };
 
-struct Verdict {
-    int32_t code = VARNELT_ARC_ERROR_NOT_ARC_FILE;
-    Method firstMethod = Method::Unknown;
-};
-
-Verdict verifyArchive(const InputFile& input) {
-    ArchiveFile file(input);
-    Member member;
-    Verdict verdict;
-    verdict.code = findFirstMember(file, member);
-    if (verdict.code != VARNELT_ARC_OK) {
-        return verdict;
-    }
-    verdict.firstMethod = member.method;
-    MemberDecoder decoder;
-    for (;;) {
-        verdict.code = decoder.verify(file, member);
-        if (verdict.code != VARNELT_ARC_OK || member.end() == file.size()) {
-            return verdict;
-        }
-        verdict.code = readMember(file, member.end(), false, member);
-        if (verdict.code != VARNELT_ARC_OK) {
-            return verdict;
-        }
-    }
-}
-
 class BgaBackend final : public Backend {
 public:
-    int32_t test(const InputFile& file) const override { return verifyArchive(file).code; }
+    int32_t test(const InputFile& input) const override {
+        ArchiveFile file(input);
+        Member member;
+        if (const int32_t first = findFirstMember(file, member); first != VARNELT_ARC_OK) {
+            return first;
+        }
+        MemberDecoder decoder;
+        for (;;) {
+            const int32_t verified = decoder.verify(file, member);
+            if (verified != VARNELT_ARC_OK || member.end() == file.size()) {
+                return verified;
+            }
+            if (const int32_t next =
+                    readMember(file, member.end(), false, member.number + 1, member);
+                next != VARNELT_ARC_OK) {
+                return next;
+            }
+        }
+    }
 
     // 1 for an intact GZA, 2 for an intact BZA, as the first member's method tells.
-    int32_t checkArchive(const InputFile& file, int32_t /*mode*/) const override {
-        const Verdict verdict = verifyArchive(file);
-        if (verdict.code != VARNELT_ARC_OK) {
-            return 0;
-        }
-        return verdict.firstMethod == Method::Gzip ? 1 : 2;
+    int32_t passAnswer(const InputFile& input) const override {
+        ArchiveFile file(input);
+        Member member;
+        return findFirstMember(file, member) == VARNELT_ARC_OK && member.method == Method::Bzip2
+                   ? 2
+                   : 1;
     }
 
     // Headers only: each member's data is stepped over, never read.
@@ -411,7 +442,7 @@ public:
                 return count;
             }
             if (next > file.size() || count == INT32_MAX ||
-                readMember(file, next, false, member) != VARNELT_ARC_OK) {
+                readMember(file, next, false, member.number + 1, member) != VARNELT_ARC_OK) {
                 return -1;
             }
             ++count;

@@ -37,8 +37,8 @@ public:
     // Reads every entry's data to its end. VARNELT_ARC_OK, VARNELT_ARC_ERROR_PASSWORD or
     // another error code.
     virtual int32_t test(const InputFile& file) const = 0;
-    // CheckArchive's answer: 1 when the full test passes, else 0.
-    virtual int32_t checkArchive(const InputFile& file, int32_t mode) const;
+    // CheckArchive's answer for an archive whose full test passed (a failed one answers 0).
+    virtual int32_t passAnswer(const InputFile& /*file*/) const { return 1; }
     // Entries the archive lists, folders included; negative when it cannot be read.
     virtual int32_t countEntries(const InputFile& file) const = 0;
     // nullptr when the file is not a readable archive of this format.

@@ -2,18 +2,13 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "backend.h"
-
 namespace varnelt::archiver {
-
-int32_t Backend::checkArchive(const InputFile& file, int32_t /*mode*/) const {
-    return test(file) == VARNELT_ARC_OK ? 1 : 0;
-}
 
 namespace {
 
@@ -163,20 +158,22 @@ std::string storedNameToUtf8(std::string_view raw, bool backslashSeparators) {
     return name;
 }
 
-void fillEntryName(VarneltEntryInfo& info, std::string_view utf8Name) {
-    std::memset(info.fileName, 0, sizeof info.fileName);
+size_t utf8PrefixLength(std::string_view text, size_t limit) {
     size_t used = 0;
-    while (used < utf8Name.size()) {
-        size_t length = utf8SequenceLength(utf8Name, used);
-        if (length == 0) {
-            length = 1;
-        }
-        if (used + length > sizeof info.fileName - 1) {
+    while (used < text.size()) {
+        const size_t length = std::max<size_t>(utf8SequenceLength(text, used), 1);
+        if (used + length > limit) {
             break;
         }
         used += length;
     }
-    std::memcpy(info.fileName, utf8Name.data(), used);
+    return used;
+}
+
+void fillEntryName(VarneltEntryInfo& info, std::string_view utf8Name) {
+    std::memset(info.fileName, 0, sizeof info.fileName);
+    std::memcpy(info.fileName, utf8Name.data(),
+                utf8PrefixLength(utf8Name, sizeof info.fileName - 1));
 }
 
 bool startsWithExecutableStub(const InputFile& file) {

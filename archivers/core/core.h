@@ -28,6 +28,10 @@ std::string storedNameToUtf8(std::string_view raw, bool backslashSeparators);
 
 bool isValidUtf8(std::string_view text);
 
+// The length of text's longest start that ends on a character boundary and holds at most limit
+// bytes; a byte that begins no valid sequence counts as a character of its own.
+size_t utf8PrefixLength(std::string_view text, size_t limit);
+
 // Fills the record's name, cut on a character boundary so that it always ends in NUL.
 void fillEntryName(VarneltEntryInfo& info, std::string_view utf8Name);
 

@@ -1,7 +1,8 @@
 // The exported functions of one substitute library. This file is compiled once per library
 // with VARNELT_ARCHIVER_PREFIX set to the library's prefix (UnZip, Unlha, ...); the
 // VARNELT_ARCHIVER_HAS_COMMAND and VARNELT_ARCHIVER_HAS_SFX switches add the command function
-// and IsSFXFile where the format's callers use them.
+// and IsSFXFile where the format's callers use them. Every function but GetLastErrorText
+// starts by forgetting the reason of the previous call on its thread.
 #include <memory>
 #include <mutex>
 #include <new>
@@ -10,6 +11,7 @@
 
 #include "backend.h"
 #include "core.h"
+#include "failure.h"
 
 #ifndef VARNELT_ARCHIVER_PREFIX
 #error "VARNELT_ARCHIVER_PREFIX must name the library's function prefix"
@@ -23,8 +25,10 @@
 namespace {
 
 using varnelt::archiver::ArchiveSession;
+using varnelt::archiver::clearFailure;
 using varnelt::archiver::formatBackend;
 using varnelt::archiver::InputFile;
+using varnelt::archiver::settleFailure;
 
 // Archives are handed out as pointers to sessions; the registry lets a stale or foreign
 // handle be refused instead of dereferenced, and keeps a session alive while a call uses it
@@ -80,19 +84,32 @@ struct Unjudged {
 
 // Opens the archive once and runs fn on it. A read the system refused decides the answer
 // whatever the backend made of the bytes it did not get, so that an unreadable file is never
-// reported as a damaged archive.
+// reported as a damaged archive; its reason replaces the backend's too.
 template <typename Result, typename Fn>
 Result onArchiveFile(const char* path, Unjudged<Result> unjudged, Fn&& fn) {
     InputFile file;
     if (file.open(path) != VARNELT_ARC_OK) {
+        settleFailure(VARNELT_ARC_ERROR_ARC_FILE_OPEN);
         return std::move(unjudged.cannotOpen);
     }
     try {
         Result result = fn(file);
-        return file.readFailed() ? std::move(unjudged.cannotRead) : std::move(result);
+        if (!file.readFailed()) {
+            return result;
+        }
     } catch (const std::bad_alloc&) {
-        return std::move(file.readFailed() ? unjudged.cannotRead : unjudged.outOfMemory);
+        if (!file.readFailed()) {
+            settleFailure(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            return std::move(unjudged.outOfMemory);
+        }
     }
+    settleFailure(VARNELT_ARC_ERROR_CANNOT_READ);
+    return std::move(unjudged.cannotRead);
+}
+
+// The full test's answer, its reason settled.
+int32_t fullTest(const InputFile& file) {
+    return settleFailure(formatBackend().test(file));
 }
 
 }  // namespace
@@ -100,42 +117,48 @@ Result onArchiveFile(const char* path, Unjudged<Result> unjudged, Fn&& fn) {
 extern "C" {
 
 VARNELT_EXPORT int32_t VARNELT_API(GetVersion)(void) {
+    clearFailure();
     return VARNELT_ARCHIVER_VERSION;
 }
 
-VARNELT_EXPORT int32_t VARNELT_API(CheckArchive)(const char* path, int32_t mode) {
+VARNELT_EXPORT int32_t VARNELT_API(CheckArchive)(const char* path, int32_t /*mode*/) {
+    clearFailure();
     // Codes outside 1 and 2 let the caller tell an unreadable file from a damaged archive (0).
     return onArchiveFile<int32_t>(
         path, {VARNELT_ARC_ERROR_ARC_FILE_OPEN, VARNELT_ARC_ERROR_CANNOT_READ, 0},
-        [mode](const InputFile& file) { return formatBackend().checkArchive(file, mode); });
+        [](const InputFile& file) {
+            return fullTest(file) == VARNELT_ARC_OK ? formatBackend().passAnswer(file) : 0;
+        });
 }
 
 #if VARNELT_ARCHIVER_HAS_COMMAND
 VARNELT_EXPORT int32_t VARNELT_ARCHIVER_PREFIX(VarneltWindow /*window*/, const char* commandLine,
                                                char* output, int32_t outputSize) {
+    clearFailure();
     if (output != nullptr && outputSize > 0) {
         output[0] = '\0';
     }
     if (commandLine == nullptr) {
-        return VARNELT_ARC_ERROR_COMMAND_NAME;
+        return settleFailure(VARNELT_ARC_ERROR_COMMAND_NAME);
     }
     try {
         const auto command = varnelt::archiver::parseTestCommand(commandLine);
         if (!command) {
-            return VARNELT_ARC_ERROR_COMMAND_NAME;
+            return settleFailure(VARNELT_ARC_ERROR_COMMAND_NAME);
         }
         return onArchiveFile<int32_t>(
             command->archivePath.c_str(),
             {VARNELT_ARC_ERROR_ARC_FILE_OPEN, VARNELT_ARC_ERROR_CANNOT_READ,
              VARNELT_ARC_ERROR_ENOUGH_MEMORY},
-            [](const InputFile& file) { return formatBackend().test(file); });
+            &fullTest);
     } catch (const std::bad_alloc&) {
-        return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+        return settleFailure(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
     }
 }
 #endif
 
 VARNELT_EXPORT int32_t VARNELT_API(GetFileCount)(const char* path) {
+    clearFailure();
     return onArchiveFile<int32_t>(path, {-1, -1, -1}, [](const InputFile& file) {
         return formatBackend().countEntries(file);
     });
@@ -143,6 +166,7 @@ VARNELT_EXPORT int32_t VARNELT_API(GetFileCount)(const char* path) {
 
 VARNELT_EXPORT VarneltArchive VARNELT_API(OpenArchive)(VarneltWindow /*window*/, const char* path,
                                                        uint32_t /*mode*/) {
+    clearFailure();
     std::unique_ptr<ArchiveSession> session = onArchiveFile<std::unique_ptr<ArchiveSession>>(
         path, {}, [](const InputFile& file) { return formatBackend().open(file); });
     if (!session) {
@@ -157,6 +181,7 @@ VARNELT_EXPORT VarneltArchive VARNELT_API(OpenArchive)(VarneltWindow /*window*/,
 
 VARNELT_EXPORT int32_t VARNELT_API(FindFirst)(VarneltArchive archive, const char* /*wildName*/,
                                               VarneltEntryInfo* info) {
+    clearFailure();
     if (info == nullptr) {
         return -1;
     }
@@ -173,13 +198,19 @@ VARNELT_EXPORT int32_t VARNELT_API(FindFirst)(VarneltArchive archive, const char
 
 #if VARNELT_ARCHIVER_HAS_SFX
 VARNELT_EXPORT int32_t VARNELT_API(IsSFXFile)(VarneltArchive archive) {
+    clearFailure();
     return registry().with(archive, -1,
                            [](const ArchiveSession& session) { return session.sfxState(); });
 }
 #endif
 
 VARNELT_EXPORT int32_t VARNELT_API(CloseArchive)(VarneltArchive archive) {
-    return registry().remove(archive) ? 0 : VARNELT_ARC_ERROR_HARC_ISNOT_OPENED;
+    clearFailure();
+    return registry().remove(archive) ? 0 : settleFailure(VARNELT_ARC_ERROR_HARC_ISNOT_OPENED);
+}
+
+VARNELT_EXPORT int32_t VARNELT_API(GetLastErrorText)(char* buffer, int32_t size) {
+    return varnelt::archiver::copySettledFailure(buffer, size);
 }
 
 }  // extern "C"
