@@ -14,6 +14,7 @@
 
 #include "backend.h"
 #include "core.h"
+#include "failure.h"
 #include "little_endian.h"
 
 namespace varnelt::archiver {
@@ -63,7 +64,12 @@ struct LzhEntry {
     uint64_t originalSize = 0;
     uint16_t crc = 0;
     std::string rawName;  // folder part + file name as stored, 0xFF separators turned into "/"
+    uint64_t number = 0;  // its place in the archive, from 1
     bool isDirectory() const { return std::strcmp(method, "-lhd-") == 0; }
+    // Records what is wrong with this entry, naming it, and answers code.
+    int32_t fail(int32_t code, std::string_view what) const {
+        return failWith(code, inEntry(what, storedNameToUtf8(rawName, true), number));
+    }
 };
 
 enum class Step { Entry, End };
@@ -92,7 +98,7 @@ public:
     // The next entry's header, or the end of the archive.
     int32_t next(LzhEntry& entry, Step& step) {
         if (position_ >= fileSize_) {
-            return VARNELT_ARC_ERROR_EOF;  // the end mark is missing
+            return fault(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");  // no end mark
         }
         uint8_t first = 0;
         if (!file_.readAt(&first, 1, static_cast<uint64_t>(position_))) {
@@ -106,6 +112,7 @@ public:
         const int32_t rc = readHeaderAt(position_, entry);
         if (rc == VARNELT_ARC_OK) {
             position_ = entry.dataOffset + static_cast<int64_t>(entry.compressedSize);
+            ++entries_;
         }
         return rc;
     }
@@ -114,6 +121,11 @@ public:
     bool behindStub() const { return executable_ && start_ > 0; }
 
 private:
+    // Records a fault of the header being read, which cannot be named yet, and answers code.
+    int32_t fault(int32_t code, std::string_view what) const {
+        return failWith(code, inEntry(what, {}, entries_ + 1));
+    }
+
     int32_t findBehindStub() {
         const int64_t limit = std::min(fileSize_, kSfxSearchWindow);
         std::vector<uint8_t> window(static_cast<size_t>(limit));
@@ -152,15 +164,16 @@ private:
     int32_t readHeaderAt(int64_t offset, LzhEntry& entry) {
         header_.clear();
         if (!readMore(offset, kBaseHeaderSize)) {
-            return VARNELT_ARC_ERROR_EOF;
+            return fault(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
         }
         if (!looksLikeHeader(header_.data())) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged header");
         }
         std::memcpy(entry.method, header_.data() + 2, 5);
         entry.method[5] = '\0';
         entry.compressedSize = le32(&header_[7]);
         entry.originalSize = le32(&header_[11]);
+        entry.number = entries_ + 1;
         int32_t rc = VARNELT_ARC_ERROR_HEADER_BROKEN;
         switch (header_[20]) {
             case 0:
@@ -171,11 +184,13 @@ private:
                 rc = parseLevel23(offset, entry, le16(&header_[0]), 24, 2);
                 break;
             case 3:
-                if (le16(&header_[0]) == 4 && readMore(offset, 28)) {
-                    rc = parseLevel23(offset, entry, le32(&header_[24]), 28, 4);
-                }
+                rc = le16(&header_[0]) == 4 && readMore(offset, 28)
+                         ? parseLevel23(offset, entry, le32(&header_[24]), 28, 4)
+                         : fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged header");
                 break;
             default:
+                rc = fault(VARNELT_ARC_ERROR_HEADER_BROKEN,
+                           "unknown header level " + std::to_string(header_[20]));
                 break;
         }
         if (rc != VARNELT_ARC_OK) {
@@ -185,7 +200,7 @@ private:
         // Shift-JIS or UTF-8, so it can be turned into "/" before the name is decoded.
         std::replace(entry.rawName.begin(), entry.rawName.end(), '\xFF', '/');
         if (entry.dataOffset + static_cast<int64_t>(entry.compressedSize) > fileSize_) {
-            return VARNELT_ARC_ERROR_EOF;
+            return entry.fail(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
         }
         start_ = std::min(start_, offset);
         if (position_ < 0) {
@@ -201,17 +216,17 @@ private:
         // Name, data CRC and, for level 1, the OS byte and the first extended header's size.
         const size_t needed = kBaseHeaderSize + nameLength + 2 + (level1 ? 3 : 0);
         if (baseSize < needed) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged header");
         }
         if (!readMore(offset, baseSize)) {
-            return VARNELT_ARC_ERROR_EOF;
+            return fault(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
         }
         unsigned sum = 0;
         for (size_t i = 2; i < baseSize; ++i) {
             sum += header_[i];
         }
         if ((sum & 0xFF) != header_[1]) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "header checksum mismatch");
         }
         entry.crc = le16(&header_[kBaseHeaderSize + nameLength]);
         std::string name(reinterpret_cast<const char*>(&header_[kBaseHeaderSize]), nameLength);
@@ -222,14 +237,17 @@ private:
             // the compressed size counts them too.
             size_t at = baseSize - 2;
             for (size_t size = le16(&header_[at]); size != 0; size = le16(&header_[at])) {
-                if (size < 3 || !readMore(offset, header_.size() + size)) {
-                    return size < 3 ? VARNELT_ARC_ERROR_HEADER_BROKEN : VARNELT_ARC_ERROR_EOF;
+                if (size < 3) {
+                    return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged extended header");
+                }
+                if (!readMore(offset, header_.size() + size)) {
+                    return fault(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
                 }
                 extendedSize += size;
                 at += size;
             }
             if (entry.compressedSize < extendedSize) {
-                return VARNELT_ARC_ERROR_HEADER_BROKEN;
+                return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged extended header");
             }
             entry.compressedSize -= extendedSize;
             const int32_t rc = readExtended(baseSize - 2, 2, name, folder);
@@ -244,12 +262,11 @@ private:
 
     int32_t parseLevel23(int64_t offset, LzhEntry& entry, size_t headerSize, size_t firstExtended,
                          size_t sizeField) {
-        if (headerSize < firstExtended + sizeField) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        if (headerSize < firstExtended + sizeField || headerSize > kMaxHeaderSize) {
+            return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged header");
         }
         if (!readMore(offset, headerSize)) {
-            return headerSize > kMaxHeaderSize ? VARNELT_ARC_ERROR_HEADER_BROKEN
-                                               : VARNELT_ARC_ERROR_EOF;
+            return fault(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
         }
         entry.crc = le16(&header_[21]);
         std::string name;
@@ -277,7 +294,7 @@ private:
                 break;
             }
             if (size < sizeField + 1 || size > header_.size() - at - sizeField) {
-                return VARNELT_ARC_ERROR_HEADER_BROKEN;
+                return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged extended header");
             }
             uint8_t* const body = &header_[at + sizeField];
             const size_t bodySize = size - sizeField - 1;
@@ -285,7 +302,7 @@ private:
             switch (body[0]) {
                 case 0x00:
                     if (bodySize < 2) {
-                        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+                        return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged extended header");
                     }
                     headerCrc = le16(body + 1);
                     body[1] = body[2] = 0;
@@ -306,7 +323,7 @@ private:
             at += size;
         }
         if (headerCrc && crc16(header_.data(), header_.size()) != *headerCrc) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return fault(VARNELT_ARC_ERROR_HEADER_BROKEN, "header CRC mismatch");
         }
         return VARNELT_ARC_OK;
     }
@@ -316,6 +333,7 @@ private:
     bool executable_ = false;
     int64_t start_ = std::numeric_limits<int64_t>::max();
     int64_t position_ = -1;
+    uint64_t entries_ = 0;  // read by next()
     std::vector<uint8_t> header_;
 };
 
@@ -387,7 +405,9 @@ int32_t verifyData(const InputFile& file, const LzhEntry& entry, DecodeBuffers& 
     std::memcpy(method, entry.method, sizeof method);
     LHADecoderType* const type = lha_decoder_for_name(method);
     if (type == nullptr) {
-        return VARNELT_ARC_ERROR_METHOD;
+        // Named as people write it: lh5, not -lh5-.
+        return entry.fail(VARNELT_ARC_ERROR_METHOD,
+                          "unsupported method " + std::string(entry.method + 1, 3));
     }
     CompressedSource source(file, entry, buffers.input);
     const std::unique_ptr<LHADecoder, DecoderFree> decoder(lha_decoder_new(
@@ -398,9 +418,11 @@ int32_t verifyData(const InputFile& file, const LzhEntry& entry, DecodeBuffers& 
     while (source.emptyReads() < kMaxEmptyReads &&
            lha_decoder_read(decoder.get(), buffers.output.data(), buffers.output.size()) > 0) {
     }
-    if (lha_decoder_get_length(decoder.get()) != entry.originalSize ||
-        lha_decoder_get_crc(decoder.get()) != entry.crc) {
-        return VARNELT_ARC_ERROR_FILE_CRC;
+    if (lha_decoder_get_length(decoder.get()) != entry.originalSize) {
+        return entry.fail(VARNELT_ARC_ERROR_FILE_CRC, "size mismatch");
+    }
+    if (lha_decoder_get_crc(decoder.get()) != entry.crc) {
+        return entry.fail(VARNELT_ARC_ERROR_FILE_CRC, "CRC mismatch");
     }
     return VARNELT_ARC_OK;
 }
