@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "core.h"
+#include "failure.h"
 #include "little_endian.h"
 
 namespace varnelt::archiver::cab {
@@ -18,26 +21,75 @@ constexpr size_t kMaxNameSize = 256;
 
 enum : uint16_t { kPreviousCabinet = 0x0001, kNextCabinet = 0x0002, kReservePresent = 0x0004 };
 
-int32_t resultCode(int mspackError) {
+struct Fault {
+    int32_t code;
+    const char* reason;  // empty for a file that is no cabinet
+};
+
+Fault fault(int mspackError) {
     switch (mspackError) {
         case MSPACK_ERR_OK:
-            return VARNELT_ARC_OK;
+            return {VARNELT_ARC_OK, ""};
         case MSPACK_ERR_OPEN:
-            return VARNELT_ARC_ERROR_ARC_FILE_OPEN;
+            return {VARNELT_ARC_ERROR_ARC_FILE_OPEN, "cannot open the archive"};
         case MSPACK_ERR_READ:
         case MSPACK_ERR_SEEK:
-            return VARNELT_ARC_ERROR_EOF;
+            return {VARNELT_ARC_ERROR_EOF, "unexpected end of archive"};
         case MSPACK_ERR_NOMEMORY:
-            return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+            return {VARNELT_ARC_ERROR_ENOUGH_MEMORY, "out of memory"};
         case MSPACK_ERR_SIGNATURE:
-            return VARNELT_ARC_ERROR_NOT_ARC_FILE;
+            return {VARNELT_ARC_ERROR_NOT_ARC_FILE, ""};
         case MSPACK_ERR_CHECKSUM:
+            return {VARNELT_ARC_ERROR_FILE_CRC, "checksum mismatch"};
         case MSPACK_ERR_DECRUNCH:
-            return VARNELT_ARC_ERROR_FILE_CRC;
+            return {VARNELT_ARC_ERROR_FILE_CRC, "damaged data"};
         default:
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return {VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged header"};
     }
 }
+
+constexpr const char* kCut = "unexpected end of archive";
+
+EntryLabel labelOf(const mscabd_cabinet& cabinet, const mscabd_file* wanted) {
+    uint64_t number = 1;
+    for (const mscabd_file* file = cabinet.files; file && file != wanted; file = file->next) {
+        ++number;
+    }
+    return {storedNameToUtf8(wanted->filename, true), number};
+}
+
+// The file whose data the folder's decoding had reached after decoded bytes: the first one
+// that holds the byte there, else the folder's first file.
+EntryLabel fileReached(const mscabd_cabinet& cabinet, const mscabd_folder* folder,
+                       uint64_t decoded) {
+    const mscabd_file* first = nullptr;
+    for (const mscabd_file* file = cabinet.files; file; file = file->next) {
+        if (file->folder != folder) {
+            continue;
+        }
+        if (decoded >= file->offset && decoded - file->offset < file->length) {
+            return labelOf(cabinet, file);
+        }
+        first = first ? first : file;
+    }
+    return first ? labelOf(cabinet, first) : EntryLabel{};
+}
+
+// Counts what a folder's decoding delivered, so that a fault can name the file it reached.
+class CountingSink final : public DecodedSink {
+public:
+    explicit CountingSink(DecodedSink& sink) : sink_(sink) {}
+    void write(const void* data, size_t size) override {
+        sink_.write(data, size);
+        count_ += size;
+    }
+    uint64_t count() const { return count_; }
+    void reset() { count_ = 0; }
+
+private:
+    DecodedSink& sink_;
+    uint64_t count_ = 0;
+};
 
 // Steps over a NUL-terminated name in the cabinet header.
 int32_t skipName(const InputFile& file, uint64_t& position) {
@@ -47,8 +99,9 @@ int32_t skipName(const InputFile& file, uint64_t& position) {
     const char* const end = begin + std::max<ptrdiff_t>(got, 0);
     const char* const nul = std::find(begin, end, '\0');
     if (nul == end) {
-        return got < static_cast<ptrdiff_t>(sizeof name) ? VARNELT_ARC_ERROR_EOF
-                                                         : VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return got < static_cast<ptrdiff_t>(sizeof name)
+                   ? failWith(VARNELT_ARC_ERROR_EOF, kCut)
+                   : failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged cabinet name");
     }
     position += static_cast<uint64_t>(nul - begin) + 1;
     return VARNELT_ARC_OK;
@@ -65,7 +118,7 @@ int32_t readFolderData(const InputFile& file, uint64_t base, std::vector<FolderD
                        size_t& dataReserve) {
     uint8_t header[kHeaderSize];
     if (!file.readAt(header, sizeof header, base)) {
-        return VARNELT_ARC_ERROR_EOF;
+        return failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     const uint16_t flags = le16(header + 30);
     uint64_t position = base + kHeaderSize;
@@ -74,7 +127,7 @@ int32_t readFolderData(const InputFile& file, uint64_t base, std::vector<FolderD
     if ((flags & kReservePresent) != 0) {
         uint8_t sizes[4];
         if (!file.readAt(sizes, sizeof sizes, position)) {
-            return VARNELT_ARC_ERROR_EOF;
+            return failWith(VARNELT_ARC_ERROR_EOF, kCut);
         }
         position += sizeof sizes + le16(sizes);
         folderReserve = sizes[2];
@@ -91,7 +144,7 @@ int32_t readFolderData(const InputFile& file, uint64_t base, std::vector<FolderD
     for (uint16_t i = 0; i < le16(header + 26); ++i) {
         uint8_t entry[kFolderEntrySize];
         if (!file.readAt(entry, sizeof entry, position)) {
-            return VARNELT_ARC_ERROR_EOF;
+            return failWith(VARNELT_ARC_ERROR_EOF, kCut);
         }
         folders.push_back({base + le32(entry), le16(entry + 4)});
         position += kFolderEntrySize + folderReserve;
@@ -113,7 +166,7 @@ int32_t decodedFolderSizes(const InputFile& file, uint64_t base, std::vector<uin
         blocks += folder.blocks;
     }
     if (blocks * kDataHeaderSize > static_cast<uint64_t>(file.size())) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "more data blocks than the file holds");
     }
     sizes.clear();
     for (const FolderData& folder : folders) {
@@ -122,7 +175,7 @@ int32_t decodedFolderSizes(const InputFile& file, uint64_t base, std::vector<uin
         for (uint32_t i = 0; i < folder.blocks; ++i) {
             uint8_t block[kDataHeaderSize];
             if (!file.readAt(block, sizeof block, at)) {
-                return VARNELT_ARC_ERROR_EOF;
+                return failWith(VARNELT_ARC_ERROR_EOF, kCut);
             }
             size += le16(block + 6);
             at += kDataHeaderSize + dataReserve + le16(block + 4);
@@ -169,11 +222,12 @@ int32_t Cabinet::open() {
         executable_ ? d->search(d, CabSystem::kArchiveName) : d->open(d, CabSystem::kArchiveName),
         CabinetCloser{d});
     if (!cabinet_) {
-        const int error = d->last_error(d);
-        return error == MSPACK_ERR_OK ? VARNELT_ARC_ERROR_NOT_ARC_FILE : resultCode(error);
+        const Fault found = fault(d->last_error(d));
+        return found.code == VARNELT_ARC_OK ? VARNELT_ARC_ERROR_NOT_ARC_FILE
+                                            : failWith(found.code, found.reason);
     }
     if (cabinet_->base_offset + static_cast<off_t>(cabinet_->length) > file_.size()) {
-        return VARNELT_ARC_ERROR_EOF;
+        return failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     return cabinet_->files != nullptr ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_NOT_ARC_FILE;
 }
@@ -185,33 +239,37 @@ int32_t Cabinet::verify(DecodedSink& sink) {
         rc != VARNELT_ARC_OK) {
         return rc;
     }
+    const auto failIn = [](int32_t code, std::string_view what, const EntryLabel& file) {
+        return failWith(code, inEntry(what, file.name, file.number));
+    };
     std::unordered_map<const mscabd_folder*, size_t> folderIndex;
     for (const mscabd_folder* folder = cabinet_->folders; folder; folder = folder->next) {
-        if (MSCABD_COMP_METHOD(folder->comp_type) > MSCAB_COMP_LZX) {
-            return VARNELT_ARC_ERROR_METHOD;
+        if (const int method = MSCABD_COMP_METHOD(folder->comp_type); method > MSCAB_COMP_LZX) {
+            return failIn(VARNELT_ARC_ERROR_METHOD, "unsupported method " + std::to_string(method),
+                          fileReached(*cabinet_, folder, 0));
         }
         folderIndex.emplace(folder, folderIndex.size());
     }
     if (folderIndex.size() != sizes.size()) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged folder table");
     }
     for (const mscabd_file* file = cabinet_->files; file; file = file->next) {
         const auto found = folderIndex.find(file->folder);
         if (found == folderIndex.end() ||
             uint64_t{file->offset} + file->length > sizes[found->second]) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return failIn(VARNELT_ARC_ERROR_HEADER_BROKEN, "data beyond its folder",
+                          labelOf(*cabinet_, file));
         }
     }
     // Files of one folder may overlap or all start at its beginning; extracting them one by
     // one would decode the folder again for each. One extraction spanning the whole folder
     // decodes it once and reads every block, those that no file uses included.
     mscab_decompressor* const d = decompressor_.get();
-    system_.setSink(&sink);
-    int error = MSPACK_ERR_OK;
+    CountingSink counted(sink);
+    system_.setSink(&counted);
     size_t index = 0;
     char noName[] = "";
-    for (mscabd_folder* folder = cabinet_->folders; folder && error == MSPACK_ERR_OK;
-         folder = folder->next, ++index) {
+    for (mscabd_folder* folder = cabinet_->folders; folder; folder = folder->next, ++index) {
         if (sizes[index] == 0) {
             continue;
         }
@@ -220,10 +278,16 @@ int32_t Cabinet::verify(DecodedSink& sink) {
         whole.folder = folder;
         whole.offset = 0;
         whole.length = static_cast<unsigned int>(sizes[index]);
-        error = d->extract(d, &whole, CabSystem::kSinkName);
+        counted.reset();
+        if (const Fault found = fault(d->extract(d, &whole, CabSystem::kSinkName));
+            found.code != VARNELT_ARC_OK) {
+            system_.setSink(nullptr);
+            return failIn(found.code, found.reason,
+                          fileReached(*cabinet_, folder, counted.count()));
+        }
     }
     system_.setSink(nullptr);
-    return resultCode(error);
+    return VARNELT_ARC_OK;
 }
 
 }  // namespace varnelt::archiver::cab
