@@ -10,7 +10,10 @@
 #include <cstring>
 #include <initializer_list>
 #include <optional>
+#include <string_view>
 #include <utility>
+
+#include "failure.h"
 
 namespace varnelt::archiver {
 
@@ -125,16 +128,15 @@ bool mentions(const char* message, std::initializer_list<const char*> words) {
     return false;
 }
 
+const char* messageOf(archive* reader) {
+    const char* message = archive_error_string(reader);
+    return message == nullptr ? "" : message;
+}
+
 // libarchive answers a status and a message; the status alone does not tell a checksum from a
 // truncation or an unsupported method, so the message decides where it can.
-int32_t classify(archive* reader, Phase phase, const InputSource& source) {
-    if (const int32_t sourceFailure = source.failure(); sourceFailure != VARNELT_ARC_OK) {
-        return sourceFailure;
-    }
-    const char* message = archive_error_string(reader);
-    if (message == nullptr) {
-        message = "";
-    }
+int32_t codeFor(archive* reader, Phase phase) {
+    const char* message = messageOf(reader);
     if (mentions(message, {"encrypt", "passphrase", "password"})) {
         return VARNELT_ARC_ERROR_PASSWORD;
     }
@@ -155,6 +157,31 @@ int32_t classify(archive* reader, Phase phase, const InputSource& source) {
                                                          : VARNELT_ARC_ERROR_HEADER_BROKEN;
 }
 
+// Where a fault lies, before the reason: the entry's name, else its place; nothing before the
+// first entry.
+std::string placeOf(const std::optional<EntryLabel>& entry) {
+    if (!entry) {
+        return {};
+    }
+    return entry->name.empty() ? "entry " + std::to_string(entry->number) : entry->name;
+}
+
+// The failed call's code, with the reason recorded: the input's own, which explains the
+// reader's error better than the reader can, else libarchive's message.
+int32_t classify(archive* reader, Phase phase, const InputSource& source,
+                 const std::optional<EntryLabel>& entry) {
+    int32_t code = source.failure();
+    std::string reason;
+    if (code != VARNELT_ARC_OK) {
+        reason = recordedReason(code);
+    } else {
+        code = codeFor(reader, phase);
+        reason = code == VARNELT_ARC_ERROR_NOT_ARC_FILE ? std::string() : libarchiveReason(reader);
+    }
+    const std::string place = placeOf(entry);
+    return failWith(code, reason.empty() || place.empty() ? reason : place + ": " + reason);
+}
+
 OpenedReader openReader(const LibarchiveFormat& format, const InputFile& file) {
     OpenedReader opened;
     if (file.size() == 0) {
@@ -169,13 +196,14 @@ OpenedReader openReader(const LibarchiveFormat& format, const InputFile& file) {
     }
     format.enableReaders(opened.reader.get());
     if (opened.source->attach(opened.reader.get()) != ARCHIVE_OK) {
-        opened.error = classify(opened.reader.get(), Phase::FirstHeader, *opened.source);
+        opened.error = classify(opened.reader.get(), Phase::FirstHeader, *opened.source, {});
     }
     return opened;
 }
 
 // Reads the current entry's data to its end, so that libarchive checks its checksum.
-int32_t readEntryData(archive* reader, const InputSource& source, DataCheck* check) {
+int32_t readEntryData(archive* reader, const InputSource& source, DataCheck* check,
+                      const EntryLabel& entry) {
     const void* block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
@@ -185,7 +213,7 @@ int32_t readEntryData(archive* reader, const InputSource& source, DataCheck* che
             return check ? check->endEntry() : VARNELT_ARC_OK;
         }
         if (status != ARCHIVE_OK) {
-            return classify(reader, Phase::Data, source);
+            return classify(reader, Phase::Data, source, entry);
         }
         if (check) {
             check->update(block, size);
@@ -207,6 +235,18 @@ std::unique_ptr<InputSource> plainFileSource(const InputFile& file) {
     return std::make_unique<PlainFileSource>(file);
 }
 
+std::string libarchiveReason(archive* reader) {
+    std::string reason = messageOf(reader);
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    const auto lower = [](char c) { return c >= 'a' && c <= 'z'; };
+    if (reason.size() > 1 && reason[0] >= 'A' && reason[0] <= 'Z' && lower(reason[1])) {
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    }
+    return reason;
+}
+
 int32_t LibarchiveBackend::test(const InputFile& file) const {
     const Utf8LocaleScope locale;
     const OpenedReader opened = openReader(format_, file);
@@ -218,8 +258,8 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
         format_.makeDataCheck ? format_.makeDataCheck(file) : nullptr;
     // Encrypted entries cannot be checked without a password: they are skipped, every other
     // entry is still verified, and a real fault anywhere wins over the password answer.
-    bool skippedEncrypted = false;
-    bool sawEntry = false;
+    std::optional<EntryLabel> firstEncrypted;
+    uint64_t entries = 0;
     for (Phase phase = Phase::FirstHeader;; phase = Phase::Header) {
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(reader, &entry);
@@ -227,25 +267,31 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
             break;
         }
         if (status != ARCHIVE_OK) {
-            return classify(reader, phase, *opened.source);
+            // The entry whose header failed has no name yet.
+            return classify(reader, phase, *opened.source,
+                            phase == Phase::FirstHeader
+                                ? std::nullopt
+                                : std::optional<EntryLabel>({{}, entries + 1}));
         }
-        sawEntry = true;
-        if (const auto checked = check ? check->beginEntry(reader, entry) : std::nullopt) {
+        const EntryLabel label{entryName(entry, format_.backslashSeparators), ++entries};
+        if (const auto checked = check ? check->beginEntry(reader, entry, label) : std::nullopt) {
             if (*checked != VARNELT_ARC_OK) {
                 return *checked;
             }
             continue;
         }
         if (archive_entry_is_encrypted(entry)) {
-            skippedEncrypted = true;
+            if (!firstEncrypted) {
+                firstEncrypted = label;
+            }
             continue;
         }
-        if (const int32_t result = readEntryData(reader, *opened.source, check.get());
+        if (const int32_t result = readEntryData(reader, *opened.source, check.get(), label);
             result != VARNELT_ARC_OK) {
             return result;
         }
     }
-    if (!sawEntry) {
+    if (entries == 0) {
         if (const int32_t empty = opened.source->emptyArchive(); empty != VARNELT_ARC_OK) {
             return empty;
         }
@@ -256,7 +302,12 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
     if (const int32_t end = check ? check->endArchive() : VARNELT_ARC_OK; end != VARNELT_ARC_OK) {
         return end;
     }
-    return skippedEncrypted ? VARNELT_ARC_ERROR_PASSWORD : VARNELT_ARC_OK;
+    if (firstEncrypted) {
+        return failWith(VARNELT_ARC_ERROR_PASSWORD,
+                        inEntry("no password for the encrypted data", firstEncrypted->name,
+                                firstEncrypted->number));
+    }
+    return VARNELT_ARC_OK;
 }
 
 int32_t LibarchiveBackend::countEntries(const InputFile& file) const {

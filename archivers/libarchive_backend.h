@@ -10,6 +10,7 @@
 
 #include "backend.h"
 #include "core.h"
+#include "failure.h"
 
 struct archive;
 struct archive_entry;
@@ -42,6 +43,10 @@ public:
 // The file itself, seekable, read through the opened file. The file must outlive the source.
 std::unique_ptr<InputSource> plainFileSource(const InputFile& file);
 
+// libarchive's message on reader as a reason: lower-case start unless an acronym opens it, no
+// final period.
+std::string libarchiveReason(archive* reader);
+
 // A check that libarchive leaves out for some format, made over each entry's data as the
 // test reads it.
 class DataCheck {
@@ -50,10 +55,11 @@ public:
     // The reader has just read the next entry's header; every entry is announced, also those
     // whose data is then skipped. nullopt lets the reader read the entry's data; a code is the
     // verdict on data the check verified itself, for entries whose data libarchive cannot
-    // deliver as stored.
-    virtual std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry) = 0;
+    // deliver as stored. label names the entry in the reasons the check records.
+    virtual std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry,
+                                              const EntryLabel& label) = 0;
     virtual void update(const void* data, size_t size) = 0;
-    // The entry's data was read to its end: OK or an error code.
+    // The entry's data was read to its end: OK or an error code, its reason recorded.
     virtual int32_t endEntry() = 0;
     // The reader has met the archive's end: what is still wrong after the last entry, or OK.
     virtual int32_t endArchive() { return VARNELT_ARC_OK; }

@@ -8,6 +8,7 @@
 #include <array>
 #include <optional>
 
+#include "failure.h"
 #include "libarchive_backend.h"
 #include "rar4_blocks.h"
 
@@ -33,7 +34,9 @@ public:
         }
     }
 
-    std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry) override {
+    std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry,
+                                      const EntryLabel& label) override {
+        label_ = label;
         expected_.reset();
         crc_ = crc32(0, nullptr, 0);
         format_ = archive_format(reader);
@@ -64,7 +67,8 @@ public:
         }
     }
     int32_t endEntry() override {
-        return expected_ && crc_ != *expected_ ? VARNELT_ARC_ERROR_FILE_CRC : VARNELT_ARC_OK;
+        return expected_ && crc_ != *expected_ ? fail(VARNELT_ARC_ERROR_FILE_CRC, "CRC mismatch")
+                                               : VARNELT_ARC_OK;
     }
     int32_t endArchive() override {
         return firstBlock_ && format_ != ARCHIVE_FORMAT_RAR_V5
@@ -73,6 +77,11 @@ public:
     }
 
 private:
+    // Records what is wrong with the current entry, naming it, and answers code.
+    int32_t fail(int32_t code, std::string_view what) const {
+        return failWith(code, inEntry(what, label_.name, label_.number));
+    }
+
     std::optional<Block> nextFileHeader() {
         for (;;) {
             std::optional<Block> block;
@@ -96,7 +105,7 @@ private:
             const auto length =
                 static_cast<size_t>(std::min<uint64_t>(chunk.size(), header.dataSize - done));
             if (!file_.readAt(chunk.data(), length, header.dataOffset() + done)) {
-                return VARNELT_ARC_ERROR_EOF;
+                return fail(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
             }
             const Bytef* const nul = std::find(chunk.data(), chunk.data() + length, 0);
             crc = crc32_z(crc, chunk.data(), static_cast<size_t>(nul - chunk.data()));
@@ -105,13 +114,15 @@ private:
             }
             done += length;
         }
-        return crc == header.dataCrc ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_FILE_CRC;
+        return crc == header.dataCrc ? VARNELT_ARC_OK
+                                     : fail(VARNELT_ARC_ERROR_FILE_CRC, "link target CRC mismatch");
     }
 
     const InputFile& file_;
     std::optional<uint64_t> firstBlock_;
     std::optional<rar4::BlockWalker> walker_;
     int format_ = 0;
+    EntryLabel label_;
     std::optional<uint32_t> expected_;
     uLong crc_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "failure.h"
 #include "little_endian.h"
 
 namespace varnelt::archiver::rar4 {
@@ -15,6 +16,8 @@ constexpr char kMarker[] = "Rar!\x1a\x07\x00";
 constexpr size_t kMarkerSize = 7;
 // libarchive looks this far into a self-extractor for the archive.
 constexpr size_t kStubSearchLimit = 1024 * 1024;
+
+constexpr const char* kCut = "unexpected end of archive";
 
 constexpr size_t kBaseSize = 7;
 constexpr size_t kFileHeaderSize = 32;
@@ -65,11 +68,11 @@ int32_t BlockWalker::next(std::optional<Block>& block) {
     block.reset();
     const auto fileSize = static_cast<uint64_t>(file_.size());
     if (position_ >= fileSize) {
-        return position_ == fileSize ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_EOF;
+        return position_ == fileSize ? VARNELT_ARC_OK : failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     std::vector<uint8_t>& header = header_;
     if (fileSize - position_ < kBaseSize || !file_.readAt(header.data(), kBaseSize, position_)) {
-        return VARNELT_ARC_ERROR_EOF;
+        return failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     Block found;
     found.offset = position_;
@@ -82,15 +85,15 @@ int32_t BlockWalker::next(std::optional<Block>& block) {
                          : (found.flags & kLargeSizes) != 0 ? kLargeFileHeaderSize
                                                             : kFileHeaderSize;
     if (size < least || (!hasData && (found.flags & kLongBlock) != 0 && size < kBaseSize + 4)) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged block header");
     }
     if (fileSize - position_ < size ||
         !file_.readAt(&header[kBaseSize], size - kBaseSize, position_ + kBaseSize)) {
-        return VARNELT_ARC_ERROR_EOF;
+        return failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     if (const auto covered = checkedLength(found.type, found.flags, size);
         covered && (crc32_z(0, &header[2], *covered - 2) & 0xFFFF) != le16(&header[0])) {
-        return VARNELT_ARC_ERROR_HEADER_CRC;
+        return failWith(VARNELT_ARC_ERROR_HEADER_CRC, "header CRC mismatch");
     }
     if (hasData) {
         found.dataSize = le32(&header[7]);
@@ -105,7 +108,7 @@ int32_t BlockWalker::next(std::optional<Block>& block) {
         found.dataSize = le32(&header[7]);
     }
     if (fileSize - found.dataOffset() < found.dataSize) {
-        return VARNELT_ARC_ERROR_EOF;
+        return failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     position_ = found.dataOffset() + found.dataSize;
     block = found;
@@ -117,10 +120,11 @@ int32_t verifyChain(const InputFile& file, uint64_t firstBlock) {
     for (bool first = true;; first = false) {
         std::optional<Block> block;
         if (const int32_t rc = walker.next(block); rc != VARNELT_ARC_OK || !block) {
-            return rc != VARNELT_ARC_OK || !first ? rc : VARNELT_ARC_ERROR_EOF;
+            return rc != VARNELT_ARC_OK || !first ? rc : failWith(VARNELT_ARC_ERROR_EOF, kCut);
         }
         if (first && block->type != kMainHead) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;  // the main header always comes first
+            // The main header always comes first.
+            return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "no main header");
         }
         if (block->type == kEndArchive ||
             (block->type == kMainHead && (block->flags & kEncryptedHeaders) != 0)) {

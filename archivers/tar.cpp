@@ -20,7 +20,11 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <string>
 
+#include "codec_faults.h"
+#include "failure.h"
 #include "libarchive_backend.h"
 
 namespace varnelt::archiver {
@@ -64,8 +68,9 @@ struct DecodeStep {
     int32_t error = VARNELT_ARC_OK;
 };
 
-DecodeStep failedStep(int32_t error) {
-    return {0, 0, DecodeStep::State::Failed, error};
+// A step that stopped on a fault, its reason recorded (an empty one leaves the code's own).
+DecodeStep failedStep(int32_t error, const std::string& reason) {
+    return {0, 0, DecodeStep::State::Failed, failWith(error, reason)};
 }
 
 // One compressed stream format. A stream may hold several members back to back.
@@ -98,11 +103,13 @@ public:
         if (rc == Z_STREAM_END) {
             step.state = DecodeStep::State::MemberEnd;
         } else if (rc == Z_MEM_ERROR) {
-            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY, {});
         } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            return failedStep(VARNELT_ARC_ERROR_FILE_CRC);  // damaged data or trailer
+            // Damaged data or trailer.
+            return failedStep(VARNELT_ARC_ERROR_FILE_CRC,
+                              inflateFault(stream_.msg) + " in the gzip stream");
         } else if (step.consumed == 0 && step.produced == 0 && inputEnded) {
-            return failedStep(VARNELT_ARC_ERROR_EOF);
+            return failedStep(VARNELT_ARC_ERROR_EOF, "unexpected end of the gzip stream");
         }
         return step;
     }
@@ -136,13 +143,14 @@ public:
         if (rc == BZ_STREAM_END) {
             step.state = DecodeStep::State::MemberEnd;
         } else if (rc == BZ_DATA_ERROR || rc == BZ_DATA_ERROR_MAGIC) {
-            return failedStep(VARNELT_ARC_ERROR_FILE_CRC);
+            return failedStep(VARNELT_ARC_ERROR_FILE_CRC,
+                              std::string(bunzip2Fault(rc)) + " in the bzip2 stream");
         } else if (rc == BZ_MEM_ERROR) {
-            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY, {});
         } else if (rc != BZ_OK) {
-            return failedStep(VARNELT_ARC_ERROR_HEADER_BROKEN);
+            return failedStep(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged bzip2 stream");
         } else if (step.consumed == 0 && step.produced == 0 && inputEnded) {
-            return failedStep(VARNELT_ARC_ERROR_EOF);
+            return failedStep(VARNELT_ARC_ERROR_EOF, "unexpected end of the bzip2 stream");
         }
         return step;
     }
@@ -181,14 +189,19 @@ public:
                 step.state = DecodeStep::State::MemberEnd;
                 return step;
             case LZMA_BUF_ERROR:
-                return failedStep(VARNELT_ARC_ERROR_EOF);
+                return failedStep(VARNELT_ARC_ERROR_EOF, "unexpected end of the xz stream");
             case LZMA_MEM_ERROR:
-                return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+                return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY, {});
             case LZMA_OPTIONS_ERROR:
             case LZMA_UNSUPPORTED_CHECK:
-                return failedStep(VARNELT_ARC_ERROR_METHOD);
+                return failedStep(VARNELT_ARC_ERROR_METHOD,
+                                  "unsupported filter or check in the xz stream");
+            case LZMA_DATA_ERROR:
+                // liblzma reports a failed check the same way as data it cannot decode.
+                return failedStep(VARNELT_ARC_ERROR_FILE_CRC,
+                                  "damaged data or check mismatch in the xz stream");
             default:
-                return failedStep(VARNELT_ARC_ERROR_FILE_CRC);
+                return failedStep(VARNELT_ARC_ERROR_FILE_CRC, "damaged xz stream");
         }
     }
     bool beginsMember(uint8_t) const override { return false; }
@@ -198,6 +211,8 @@ private:
     lzma_stream stream_ = LZMA_STREAM_INIT;
     bool ready_ = false;
 };
+
+constexpr const char* kGarbage = "data after the end of the compressed stream";
 
 // Decodes the file as the tar reader asks for bytes, and to its end when the reader is done.
 // Zero bytes after the last member are padding; anything else there is garbage.
@@ -230,7 +245,14 @@ private:
 
     static la_ssize_t readCallback(archive* reader, void* self, const void** buffer) {
         auto* source = static_cast<DecodingSource*>(self);
-        const ssize_t produced = source->produce();
+        ssize_t produced = -1;
+        try {
+            produced = source->produce();
+        } catch (const std::bad_alloc&) {
+            // Nothing may be thrown through libarchive: a reason that could not be allocated
+            // fails the test for memory.
+            source->failure_ = VARNELT_ARC_ERROR_ENOUGH_MEMORY;
+        }
         if (produced < 0) {
             archive_set_error(reader, -1, "compressed stream is damaged");
             return ARCHIVE_FATAL;
@@ -288,7 +310,7 @@ private:
                 }
                 if (state_ == State::BetweenMembers && in[0] != 0) {
                     if (!codec_->beginsMember(in[0]) || !codec_->restart()) {
-                        return fail(VARNELT_ARC_ERROR_HEADER_BROKEN);  // garbage after the end
+                        return fail(failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, kGarbage));
                     }
                     state_ = State::InMember;
                     continue;
@@ -296,7 +318,7 @@ private:
                 state_ = State::Padding;
                 for (size_t i = 0; i < available; ++i) {
                     if (in[i] != 0) {
-                        return fail(VARNELT_ARC_ERROR_HEADER_BROKEN);
+                        return fail(failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, kGarbage));
                     }
                 }
                 inPos_ = inEnd_;
@@ -372,7 +394,7 @@ public:
                 break;
             }
             if (status != ARCHIVE_OK) {
-                return VARNELT_ARC_ERROR_HEADER_BROKEN;
+                return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, libarchiveReason(raw.get()));
             }
             rule.note(static_cast<const uint8_t*>(block), size);
         }
