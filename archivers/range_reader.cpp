@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "failure.h"
+
 namespace varnelt::archiver {
 
 RangeReader::RangeReader(const InputFile& file, uint64_t begin, uint64_t end, size_t capacity)
@@ -38,7 +40,9 @@ void RangeReader::skip(uint64_t count) {
 }
 
 int32_t readFailure(const InputFile& file) {
-    return file.readFailed() ? VARNELT_ARC_ERROR_CANNOT_READ : VARNELT_ARC_ERROR_HEADER_BROKEN;
+    return file.readFailed()
+               ? VARNELT_ARC_ERROR_CANNOT_READ
+               : failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "unexpected end of archive");
 }
 
 }  // namespace varnelt::archiver

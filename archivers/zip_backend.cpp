@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "failure.h"
 #include "libarchive_backend.h"
 #include "zip_directory.h"
 #include "zip_end_records.h"
@@ -54,7 +55,7 @@ int soundRank(int32_t result) {
 int32_t locateListable(const InputFile& file, DirectoryLocation& location) {
     const int32_t located = zip::locateDirectory(file, location);
     if (located == VARNELT_ARC_OK && location.encrypted) {
-        return VARNELT_ARC_ERROR_PASSWORD;
+        return failWith(VARNELT_ARC_ERROR_PASSWORD, "encrypted central directory");
     }
     return located;
 }
@@ -69,9 +70,10 @@ public:
         std::vector<CentralRecord> records;
         // Grown as records are read: a forged count must not size the list.
         records.reserve(static_cast<size_t>(std::min<uint64_t>(location.entries, 4096)));
-        const int32_t walked =
-            zip::walkDirectory(file, location, [&records](const CentralRecord& record, auto, auto) {
+        const int32_t walked = zip::walkDirectory(
+            file, location, [&records](const CentralRecord& record, auto name, auto extra) {
                 records.push_back(record);
+                records.back().name = zip::entryName(record.flags, name, extra);
                 return VARNELT_ARC_OK;
             });
         if (walked != VARNELT_ARC_OK) {
@@ -82,13 +84,16 @@ public:
             return limited;
         }
         int32_t verdict = VARNELT_ARC_OK;
+        // Later entries record reasons of their own; the verdict keeps the one it was given.
+        std::string verdictReason;
         bool handOver = false;
-        const auto note = [&verdict](int32_t result) {
+        const auto note = [&verdict, &verdictReason](int32_t result) {
             if (soundRank(result) < 0) {
                 return false;
             }
             if (soundRank(result) > soundRank(verdict)) {
                 verdict = result;
+                verdictReason = recordedReason(result);
             }
             return true;
         };
@@ -105,7 +110,7 @@ public:
                 return result;
             }
         }
-        return verdict;
+        return failWith(verdict, verdictReason);
     }
 
     int32_t countEntries(const InputFile& file) const override {
@@ -137,7 +142,8 @@ public:
         if (walked != VARNELT_ARC_OK) {
             return nullptr;
         }
-        return std::make_unique<ArchiveSession>(std::move(firstName), startsWithExecutableStub(file));
+        return std::make_unique<ArchiveSession>(std::move(firstName),
+                                                startsWithExecutableStub(file));
     }
 };
 

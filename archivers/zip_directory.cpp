@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "failure.h"
 #include "range_reader.h"
 #include "zip_format.h"
 
@@ -11,6 +12,10 @@ namespace {
 
 // More than the largest record: 46 bytes and three fields of up to 65535.
 constexpr size_t kDirectoryWindow = 256 * 1024;
+
+int32_t damaged() {
+    return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged central directory");
+}
 
 int32_t parseRecord(std::span<const uint8_t> bytes, const DirectoryLocation& location,
                     CentralRecord& record) {
@@ -25,14 +30,14 @@ int32_t parseRecord(std::span<const uint8_t> bytes, const DirectoryLocation& loc
     const auto extra = bytes.subspan(kCentralHeaderSize + record.nameLength, le16(fields + 30));
     if (const auto zip64 = findExtra(extra, kExtraZip64);
         zip64 && !takeZip64Values(*zip64, {&uncompressed, &compressed, &offset})) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return damaged();
     }
     // The local header and the data must lie between the archive's start and the directory.
     const uint64_t headerSize = kLocalHeaderSize + record.nameLength;
     if (offset > location.start - location.base ||
         location.start - location.base - offset < headerSize ||
         location.start - location.base - offset - headerSize < compressed) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return damaged();
     }
     record.localOffset = offset + location.base;
     record.compressedSize = compressed;
@@ -54,23 +59,24 @@ int32_t walkDirectory(const InputFile& file, const DirectoryLocation& location,
         if (head.size() >= 6 && le32(head.data()) == kDigitalSignatureSignature) {
             // The directory's signature, which may only close it.
             if (6 + uint64_t{le16(&head[4])} != reader.left()) {
-                return VARNELT_ARC_ERROR_HEADER_BROKEN;
+                return damaged();
             }
             break;
         }
         if (head.size() < kCentralHeaderSize || le32(head.data()) != kCentralSignature) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return damaged();
         }
         const size_t recordSize =
             kCentralHeaderSize + le16(&head[28]) + le16(&head[30]) + le16(&head[32]);
         if (recordSize > reader.left()) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;  // runs past the directory
+            return damaged();  // runs past the directory
         }
         const std::span<const uint8_t> bytes = reader.peek(recordSize);
         if (bytes.size() < recordSize) {
             return readFailure(file);
         }
         CentralRecord record;
+        record.number = count + 1;
         if (const int32_t parsed = parseRecord(bytes.first(recordSize), location, record);
             parsed != VARNELT_ARC_OK) {
             return parsed;
@@ -87,7 +93,7 @@ int32_t walkDirectory(const InputFile& file, const DirectoryLocation& location,
     // Some writers without ZIP64 keep only the low 16 bits of a larger count.
     const bool countMatches = count == location.entries || (!location.zip64 && count > 0xFFFF &&
                                                             (count & 0xFFFF) == location.entries);
-    return countMatches ? VARNELT_ARC_OK : VARNELT_ARC_ERROR_HEADER_BROKEN;
+    return countMatches ? VARNELT_ARC_OK : damaged();
 }
 
 int32_t assignLimits(std::vector<CentralRecord>& records, uint64_t directoryStart) {
@@ -101,7 +107,8 @@ int32_t assignLimits(std::vector<CentralRecord>& records, uint64_t directoryStar
         const uint64_t leastEnd =
             record.localOffset + kLocalHeaderSize + record.nameLength + record.compressedSize;
         if (leastEnd > next) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN,
+                            inEntry("data overlaps the next entry", record.name, record.number));
         }
         record.limit = next;
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "input_file.h"
@@ -24,6 +25,8 @@ struct CentralRecord {
     uint16_t flags = 0;
     uint16_t method = 0;
     uint16_t nameLength = 0;
+    uint64_t number = 0;  // the record's place in the directory, from 1
+    std::string name;     // as the program shows it, for reasons; set by the test
 };
 
 // Sees each record in directory order, with its raw name and extra field; answers OK to go on.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "failure.h"
 #include "range_reader.h"
 #include "zip_format.h"
 
@@ -69,7 +70,7 @@ int32_t findEndRecord(const InputFile& file, uint64_t& position,
 int32_t readZip64End(const InputFile& file, const uint8_t* locator, uint64_t locatorPosition,
                      EndFields& fields) {
     if (le32(locator + 4) != 0 || le32(locator + 16) > 1) {
-        return VARNELT_ARC_ERROR_NOT_SUPPORT;  // part of a split archive
+        return failWith(VARNELT_ARC_ERROR_NOT_SUPPORT, "part of a split archive");
     }
     const uint64_t stated = le64(locator + 8);
     std::array<uint8_t, kZip64EndSize> record{};
@@ -90,7 +91,7 @@ int32_t readZip64End(const InputFile& file, const uint8_t* locator, uint64_t loc
         }
     }
     if (!found) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged ZIP64 end record");
     }
     fields.zip64 = true;
     fields.disk = le32(&record[16]);
@@ -172,21 +173,21 @@ int32_t locateDirectory(const InputFile& file, DirectoryLocation& location) {
         return read;
     }
     if (fields.disk != 0 || fields.directoryDisk != 0) {
-        return VARNELT_ARC_ERROR_NOT_SUPPORT;  // part of a split archive
+        return failWith(VARNELT_ARC_ERROR_NOT_SUPPORT, "part of a split archive");
     }
     if (fields.encrypted) {
         location.encrypted = true;
         return VARNELT_ARC_OK;
     }
     if (fields.compressed) {
-        return VARNELT_ARC_ERROR_METHOD;
+        return failWith(VARNELT_ARC_ERROR_METHOD, "compressed central directory");
     }
     // The directory ends at the end records; what lies before it beyond its stated offset is
     // a stub the offsets leave out.
     if (fields.entriesOnDisk != fields.entries || fields.size > fields.directoryEnd ||
         fields.offset > fields.directoryEnd - fields.size ||
         fields.entries > fields.size / kCentralHeaderSize) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged end of central directory record");
     }
     uint64_t base = fields.directoryEnd - fields.size - fields.offset;
     if (startsWithMaskedHeader(file, base) || startsWithMaskedHeader(file, 0)) {

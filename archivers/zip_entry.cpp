@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 
+#include "failure.h"
 #include "range_reader.h"
 #include "stream_decoder.h"
 #include "zip_codecs.h"
@@ -25,6 +26,8 @@ bool agrees(uint64_t local, uint64_t central, bool deferred) {
     return local == central || (deferred && local == 0);
 }
 
+constexpr const char* kDisagrees = "local header disagrees with the central directory";
+
 int32_t checkLocalHeader(RangeReader& reader, const InputFile& file, const CentralRecord& record) {
     const std::span<const uint8_t> head = reader.peek(kLocalHeaderSize);
     if (head.size() < kLocalHeaderSize) {
@@ -34,7 +37,7 @@ int32_t checkLocalHeader(RangeReader& reader, const InputFile& file, const Centr
     if (le32(head.data()) != kLocalSignature || le16(&head[8]) != record.method ||
         ((flags ^ record.flags) & kFlagsThatMustAgree) != 0 ||
         le16(&head[26]) != record.nameLength) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;
+        return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, kDisagrees);
     }
     const size_t headerSize = kLocalHeaderSize + record.nameLength + le16(&head[28]);
     const uint32_t crc = le32(&head[14]);
@@ -53,12 +56,13 @@ int32_t checkLocalHeader(RangeReader& reader, const InputFile& file, const Centr
             !agrees(crc, record.crc, deferred) ||
             !agrees(sizes.compressed, record.compressedSize, deferred) ||
             !agrees(sizes.uncompressed, record.uncompressedSize, deferred)) {
-            return VARNELT_ARC_ERROR_HEADER_BROKEN;
+            return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, kDisagrees);
         }
     }
     reader.skip(headerSize);
     if (reader.left() < record.compressedSize) {
-        return VARNELT_ARC_ERROR_HEADER_BROKEN;  // into the next entry or the directory
+        // Into the next entry or the directory.
+        return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "data overlaps what follows");
     }
     return VARNELT_ARC_OK;
 }
@@ -89,7 +93,7 @@ int32_t checkDescriptor(RangeReader& reader, const InputFile& file, const Centra
             }
         }
     }
-    return VARNELT_ARC_ERROR_HEADER_BROKEN;
+    return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged data descriptor");
 }
 
 // Streams the compressed bytes through the decoder. The entry fails when the decoder finds the
@@ -114,19 +118,23 @@ int32_t decodeData(RangeReader& reader, const InputFile& file, StreamDecoder& de
         reader.skip(step.consumed);
         left -= step.consumed;
         if (step.produced > record.uncompressedSize - produced) {
-            return VARNELT_ARC_ERROR_FILE_CRC;
+            return failWith(VARNELT_ARC_ERROR_FILE_CRC, "data longer than its size");
         }
         crc = crc32_z(crc, output.get(), step.produced);
         produced += step.produced;
         switch (step.status) {
             case DecodeStatus::End:
-                return left == 0 && produced == record.uncompressedSize && crc == record.crc
-                           ? VARNELT_ARC_OK
-                           : VARNELT_ARC_ERROR_FILE_CRC;
+                if (left != 0 || produced != record.uncompressedSize) {
+                    return failWith(VARNELT_ARC_ERROR_FILE_CRC, "size mismatch");
+                }
+                return crc == record.crc ? VARNELT_ARC_OK
+                                         : failWith(VARNELT_ARC_ERROR_FILE_CRC, "CRC mismatch");
             case DecodeStatus::Corrupt:
-                return VARNELT_ARC_ERROR_FILE_CRC;
+                return failWith(VARNELT_ARC_ERROR_FILE_CRC,
+                                "damaged " + methodName(record.method) + " data");
             case DecodeStatus::Unsupported:
-                return VARNELT_ARC_ERROR_METHOD;
+                return failWith(VARNELT_ARC_ERROR_METHOD,
+                                "unsupported " + methodName(record.method) + " options");
             case DecodeStatus::NoMemory:
                 return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
             case DecodeStatus::More:
@@ -135,7 +143,8 @@ int32_t decodeData(RangeReader& reader, const InputFile& file, StreamDecoder& de
         if (step.consumed > 0 || step.produced > 0) {
             want = 1;
         } else if (lastInput || input.size() >= reader.capacity()) {
-            return VARNELT_ARC_ERROR_FILE_CRC;  // the stream goes on past the entry's data
+            // The stream goes on past the entry's data.
+            return failWith(VARNELT_ARC_ERROR_FILE_CRC, "compressed data ends early");
         } else {
             want = input.size() + 1;
         }
@@ -146,16 +155,15 @@ bool isEncrypted(const CentralRecord& record) {
     return (record.flags & (kFlagEncrypted | kFlagMaskedHeader)) != 0 || record.method == kAes;
 }
 
-}  // namespace
-
-int32_t testEntry(const InputFile& file, const CentralRecord& record) {
+// testEntry, with reasons that do not name the entry yet.
+int32_t checkEntry(const InputFile& file, const CentralRecord& record) {
     RangeReader reader(file, record.localOffset, record.limit, kEntryWindow);
     if (const int32_t local = checkLocalHeader(reader, file, record); local != VARNELT_ARC_OK) {
         return local;
     }
     int32_t result = VARNELT_ARC_OK;
     if (isEncrypted(record)) {
-        result = VARNELT_ARC_ERROR_PASSWORD;
+        result = failWith(VARNELT_ARC_ERROR_PASSWORD, "no password for the encrypted data");
         reader.skip(record.compressedSize);
     } else if (record.compressedSize == 0 && record.uncompressedSize == 0 && record.crc == 0) {
         // An empty entry, which some writers store under their usual method without data.
@@ -165,7 +173,8 @@ int32_t testEntry(const InputFile& file, const CentralRecord& record) {
             return result;
         }
     } else {
-        result = VARNELT_ARC_ERROR_METHOD;
+        result =
+            failWith(VARNELT_ARC_ERROR_METHOD, "unsupported method " + methodName(record.method));
         reader.skip(record.compressedSize);
     }
     if ((record.flags & kFlagDescriptor) != 0) {
@@ -175,6 +184,12 @@ int32_t testEntry(const InputFile& file, const CentralRecord& record) {
         }
     }
     return result;
+}
+
+}  // namespace
+
+int32_t testEntry(const InputFile& file, const CentralRecord& record) {
+    return failIn(checkEntry(file, record), record.name, record.number);
 }
 
 }  // namespace varnelt::archiver::zip

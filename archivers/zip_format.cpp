@@ -2,6 +2,52 @@
 
 namespace varnelt::archiver::zip {
 
+std::string methodName(uint16_t method) {
+    switch (method) {
+        case kStored:
+            return "Stored";
+        case 1:
+            return "Shrink";
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+            return "Reduce";
+        case 6:
+            return "Implode";
+        case kDeflate:
+            return "Deflate";
+        case kDeflate64:
+            return "Deflate64";
+        case 10:
+            return "PKWARE Implode";
+        case kBzip2:
+            return "BZip2";
+        case kLzma:
+            return "LZMA";
+        case 18:
+            return "IBM TERSE";
+        case 19:
+            return "IBM LZ77";
+        case kZstd:
+            return "Zstandard";
+        case 94:
+            return "MP3";
+        case kXz:
+            return "XZ";
+        case 96:
+            return "JPEG";
+        case 97:
+            return "WavPack";
+        case kPpmd:
+            return "PPMd";
+        case kAes:
+            return "AES";
+        default:
+            return std::to_string(method);
+    }
+}
+
 std::optional<std::span<const uint8_t>> findExtra(std::span<const uint8_t> extra, uint16_t id) {
     size_t at = 0;
     while (extra.size() - at >= 4) {

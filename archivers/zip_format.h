@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace varnelt::archiver::zip {
 
@@ -51,6 +52,9 @@ enum Method : uint16_t {
     kPpmd = 98,
     kAes = 99,
 };
+
+// The method as reasons name it: "Deflate64", or its number when it has no name.
+std::string methodName(uint16_t method);
 
 inline uint16_t le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
