@@ -19,9 +19,11 @@ namespace {
 // Writers encode a header once; what an encoded header decodes to must be the header itself.
 constexpr int kMaxHeaderLayers = 2;
 
+constexpr std::string_view kCut = "unexpected end of archive";
+
 void readExactly(const InputFile& file, std::span<uint8_t> buffer, uint64_t offset) {
     if (!file.readAt(buffer.data(), buffer.size(), offset)) {
-        fail(file.readFailed() ? VARNELT_ARC_ERROR_CANNOT_READ : VARNELT_ARC_ERROR_EOF);
+        fail(file.readFailed() ? VARNELT_ARC_ERROR_CANNOT_READ : VARNELT_ARC_ERROR_EOF, kCut);
     }
 }
 
@@ -44,7 +46,7 @@ void placePackedStreams(StreamsInfo& streams, uint64_t base, uint64_t fileSize) 
             packed.crc = streams.packCrcs[next];
             ++next;
             if (packed.size > fileSize || offset > fileSize - packed.size) {
-                fail(VARNELT_ARC_ERROR_EOF);
+                fail(VARNELT_ARC_ERROR_EOF, kCut);
             }
             offset += packed.size;
         }
@@ -58,20 +60,25 @@ std::vector<uint8_t> decodeHeaderFolder(const InputFile& file, const Folder& fol
         case FolderSupport::Decodable:
             break;
         case FolderSupport::Encrypted:
-            fail(VARNELT_ARC_ERROR_PASSWORD);
+            fail(VARNELT_ARC_ERROR_PASSWORD, "encrypted header");
         default:
-            fail(VARNELT_ARC_ERROR_METHOD);
+            fail(VARNELT_ARC_ERROR_METHOD, "unsupported header method");
     }
     std::vector<uint8_t> bytes;
     try {
         // Charged as it arrives: the size the folder claims is checked by its decoders.
-        decodeFolder(file, folder, [&](std::span<const uint8_t> block) {
-            budget.charge(block.size(), 1);
-            bytes.insert(bytes.end(), block.begin(), block.end());
-        });
+        decodeFolder(file, folder,
+                     [&](std::span<const uint8_t> block) {
+                         budget.charge(block.size(), 1);
+                         bytes.insert(bytes.end(), block.begin(), block.end());
+                     },
+                     {});
     } catch (const Fault& fault) {
         // Damage in the header's own stream is damage to the header.
-        fail(fault.code == VARNELT_ARC_ERROR_FILE_CRC ? VARNELT_ARC_ERROR_HEADER_CRC : fault.code);
+        if (fault.code != VARNELT_ARC_ERROR_FILE_CRC) {
+            throw;
+        }
+        fail(VARNELT_ARC_ERROR_HEADER_CRC, "damaged encoded header");
     }
     return bytes;
 }
@@ -84,7 +91,7 @@ Archive readArchive(const InputFile& file, uint64_t signatureOffset) {
     std::array<uint8_t, kSignatureHeaderSize> start{};
     readExactly(file, start, signatureOffset);
     if (!startHeaderCrcHolds(start.data())) {
-        fail(VARNELT_ARC_ERROR_HEADER_CRC);
+        fail(VARNELT_ARC_ERROR_HEADER_CRC, "start header CRC mismatch");
     }
     const std::span<const uint8_t> fields(start);
     const uint64_t nextOffset = littleEndian(fields.subspan(12, 8));
@@ -97,18 +104,18 @@ Archive readArchive(const InputFile& file, uint64_t signatureOffset) {
     const auto fileSize = static_cast<uint64_t>(file.size());
     const uint64_t base = signatureOffset + kSignatureHeaderSize;
     if (fileSize < base) {
-        fail(VARNELT_ARC_ERROR_EOF);
+        fail(VARNELT_ARC_ERROR_EOF, kCut);
     }
     const uint64_t room = fileSize - base;
     if (nextOffset > room || nextSize > room - nextOffset) {
-        fail(VARNELT_ARC_ERROR_EOF);
+        fail(VARNELT_ARC_ERROR_EOF, kCut);
     }
     MemoryBudget budget = MemoryBudget::forFileSize(fileSize);
     budget.charge(nextSize, 1);
     std::vector<uint8_t> bytes(static_cast<size_t>(nextSize));
     readExactly(file, bytes, base + nextOffset);
     if (updateCrc(0, bytes) != nextCrc) {
-        fail(VARNELT_ARC_ERROR_HEADER_CRC);
+        fail(VARNELT_ARC_ERROR_HEADER_CRC, "header CRC mismatch");
     }
     for (int layer = 0; layer < kMaxHeaderLayers; ++layer) {
         auto block = parseHeaderBlock(bytes, budget);

@@ -20,7 +20,7 @@ bool isJump(uint8_t previous, uint8_t byte) {
 uint8_t nextByte(InputWindow& window) {
     const std::span<const uint8_t> bytes = window.available();
     if (bytes.empty()) {
-        fail(VARNELT_ARC_ERROR_FILE_CRC);
+        fail(VARNELT_ARC_ERROR_FILE_CRC, "BCJ2: a stream ends early");
     }
     window.consume(1);
     return bytes[0];
@@ -131,7 +131,7 @@ private:
         startSelector();
         if (code_ != 0 || !main_.exhausted() || !call_.exhausted() || !jump_.exhausted() ||
             !selector_.exhausted()) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC);
+            fail(VARNELT_ARC_ERROR_FILE_CRC, "BCJ2: data after the end of a stream");
         }
     }
 

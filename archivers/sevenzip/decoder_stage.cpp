@@ -18,7 +18,7 @@ DecoderStage::Step DecoderStage::run(std::span<uint8_t> out) {
     input_.consume(step.consumed);
     ended_ = step.ended;
     if (!step.ended && step.consumed == 0 && step.produced == 0) {
-        fail(VARNELT_ARC_ERROR_FILE_CRC);  // the input ended inside the compressed stream
+        fail(VARNELT_ARC_ERROR_FILE_CRC, "compressed data ends early");
     }
     return step;
 }
@@ -35,11 +35,11 @@ void DecoderStage::finish() {
     uint8_t extra = 0;
     while (!ended_) {
         if (run(std::span<uint8_t>(&extra, 1)).produced != 0) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC);  // more data than the header says
+            fail(VARNELT_ARC_ERROR_FILE_CRC, "data longer than its size");
         }
     }
     if (!input_.exhausted()) {
-        fail(VARNELT_ARC_ERROR_FILE_CRC);  // bytes after the end of the compressed stream
+        fail(VARNELT_ARC_ERROR_FILE_CRC, "data after the end of the compressed stream");
     }
 }
 

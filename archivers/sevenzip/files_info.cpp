@@ -1,5 +1,6 @@
 #include "files_info.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "fault.h"
@@ -93,14 +94,17 @@ FilesSummary parseFilesInfo(ByteReader& reader) {
         headerBroken();
     }
     const auto count = static_cast<size_t>(numFiles);
+    FilesSummary summary;
     BitVector emptyStreams;
     BitVector emptyFiles;
     std::optional<std::span<const uint8_t>> firstName;
     for (uint64_t type = reader.readNumber(); type != kEnd; type = reader.readNumber()) {
-        ByteReader record = reader.split(reader.readNumber());
+        const std::span<const uint8_t> bytes = reader.take(reader.readNumber());
+        ByteReader record(bytes);
         switch (type) {
             case kEmptyStream:
                 emptyStreams = BitVector::read(record, count);
+                summary.emptyStreams.assign(bytes.begin(), bytes.end());
                 break;
             case kEmptyFile:
                 emptyFiles = BitVector::read(record, emptyStreams.countSet());
@@ -110,6 +114,7 @@ FilesSummary parseFilesInfo(ByteReader& reader) {
                 break;
             case kName:
                 firstName = readNames(record, count);
+                summary.names.assign(bytes.begin() + 1, bytes.end());  // after the external flag
                 break;
             case kCTime:
             case kATime:
@@ -128,7 +133,6 @@ FilesSummary parseFilesInfo(ByteReader& reader) {
             headerBroken();
         }
     }
-    FilesSummary summary;
     summary.count = numFiles;
     summary.withStreams = numFiles - emptyStreams.countSet();
     if (count > 0) {
@@ -142,6 +146,32 @@ FilesSummary parseFilesInfo(ByteReader& reader) {
         }
     }
     return summary;
+}
+
+EntryLabel dataFileLabel(const FilesSummary& files, uint64_t dataIndex) {
+    const BitVector empty(files.emptyStreams,
+                          std::min<uint64_t>(files.count, files.emptyStreams.size() * 8));
+    uint64_t file = 0;
+    for (uint64_t seen = 0; file < files.count; ++file) {
+        if ((file >= empty.size() || !empty[file]) && seen++ == dataIndex) {
+            break;
+        }
+    }
+    EntryLabel label{{}, file + 1};
+    const std::span<const uint8_t> names(files.names);
+    size_t position = 0;
+    for (uint64_t i = 0; position + 1 < names.size(); ++i) {
+        size_t end = position;
+        while (end + 1 < names.size() && (names[end] | names[end + 1]) != 0) {
+            end += 2;
+        }
+        if (i == file) {
+            label.name = utf16leToUtf8(names.subspan(position, end - position));
+            break;
+        }
+        position = end + 2;
+    }
+    return label;
 }
 
 }  // namespace varnelt::archiver::sevenzip

@@ -51,7 +51,8 @@ public:
             case CoderKind::Bzip2:
                 return bzip2Stage(input(coder.firstInStream), size);
             default:
-                fail(VARNELT_ARC_ERROR_METHOD);  // folderSupport keeps such folders away
+                // folderSupport keeps such folders away.
+                fail(VARNELT_ARC_ERROR_METHOD, "unsupported method " + methodName(coder.method));
         }
     }
 
@@ -134,7 +135,12 @@ private:
 // Splits the output into the files it holds and checks each one's CRC as it ends.
 class SubstreamChecker {
 public:
-    explicit SubstreamChecker(const Folder& folder) : folder_(folder) { closeEmptySubstreams(); }
+    explicit SubstreamChecker(const Folder& folder) : folder_(folder) {}
+
+    // Before the first output: files without data end at once.
+    void begin() { closeEmptySubstreams(); }
+    // The substream the output has reached; the count of substreams once all have ended.
+    size_t current() const { return next_; }
 
     void update(std::span<const uint8_t> data) {
         if (folder_.unpackCrc) {
@@ -156,7 +162,7 @@ public:
 
     void finish() const {
         if (folder_.unpackCrc && folderCrc_ != *folder_.unpackCrc) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC);
+            fail(VARNELT_ARC_ERROR_FILE_CRC, "folder CRC mismatch");
         }
     }
 
@@ -164,7 +170,7 @@ private:
     void closeSubstream() {
         const std::optional<uint32_t>& expected = folder_.substreams[next_].crc;
         if (expected && crc_ != *expected) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC);
+            fail(VARNELT_ARC_ERROR_FILE_CRC, "CRC mismatch");
         }
         ++next_;
         crc_ = 0;
@@ -186,26 +192,38 @@ private:
 }  // namespace
 
 void decodeFolder(const InputFile& file, const Folder& folder,
-                  const std::function<void(std::span<const uint8_t>)>& sink) {
+                  const std::function<void(std::span<const uint8_t>)>& sink,
+                  const SubstreamLabel& label) {
     const std::unique_ptr<Stage> output = StageBuilder(file, folder).coderOutput(folder.rootCoder);
     SubstreamChecker checker(folder);
     std::vector<uint8_t> block(static_cast<size_t>(
         std::min<uint64_t>(kOutputBlockSize, std::max<uint64_t>(output->size(), 1))));
-    for (;;) {
-        const size_t count = output->read(block);
-        if (count == 0) {
-            break;
+    try {
+        checker.begin();
+        for (;;) {
+            const size_t count = output->read(block);
+            if (count == 0) {
+                break;
+            }
+            const std::span<const uint8_t> data(block.data(), count);
+            checker.update(data);
+            sink(data);
         }
-        const std::span<const uint8_t> data(block.data(), count);
-        checker.update(data);
-        sink(data);
+        checker.finish();
+    } catch (const Fault& fault) {
+        // Past the last file, the fault lies in the folder as a whole.
+        if (!label || checker.current() >= folder.substreams.size()) {
+            throw;
+        }
+        const EntryLabel at = label(checker.current());
+        throw Fault{failIn(fault.code, at.name, at.number)};
     }
-    checker.finish();
 }
 
-int32_t testFolder(const InputFile& file, const Folder& folder) {
+int32_t testFolder(const InputFile& file, const Folder& folder, const SubstreamLabel& label) {
     try {
-        decodeFolder(file, folder, [](std::span<const uint8_t>) {});
+        decodeFolder(
+            file, folder, [](std::span<const uint8_t>) {}, label);
     } catch (const Fault& fault) {
         return fault.code;
     }

@@ -34,7 +34,7 @@ lzma_vli branchFilterId(uint64_t method) {
             return LZMA_FILTER_ARM64;
 #endif
         default:
-            fail(VARNELT_ARC_ERROR_METHOD);
+            fail(VARNELT_ARC_ERROR_METHOD, "unsupported method " + methodName(method));
     }
 }
 
@@ -92,9 +92,11 @@ lzma_filter describeLzma(const LzmaChain& chain, lzma_options_lzma& options) {
     return {LZMA_FILTER_LZMA1EXT, &options};
 }
 
-int32_t decodeError(lzma_ret ret) {
-    return ret == LZMA_MEM_ERROR || ret == LZMA_MEMLIMIT_ERROR ? VARNELT_ARC_ERROR_ENOUGH_MEMORY
-                                                               : VARNELT_ARC_ERROR_FILE_CRC;
+[[noreturn]] void decodeError(lzma_ret ret) {
+    if (ret == LZMA_MEM_ERROR || ret == LZMA_MEMLIMIT_ERROR) {
+        fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
+    }
+    fail(VARNELT_ARC_ERROR_FILE_CRC, "damaged LZMA data");
 }
 
 class LzmaStage final : public DecoderStage {
@@ -110,16 +112,18 @@ public:
         filters[count++] = describeLzma(chain, lzmaOptions_);
         filters[count] = {LZMA_VLI_UNKNOWN, nullptr};
         if (lzma_raw_decoder_memusage(filters.data()) > kMemoryLimit) {
-            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, "LZMA dictionary larger than allowed");
         }
         // No match reaches further back than the stream's own start: a dictionary larger
         // than the output would only be allocated, never used.
         lzmaOptions_.dict_size = static_cast<uint32_t>(
             std::clamp<uint64_t>(chain.lzmaSize, LZMA_DICT_SIZE_MIN, lzmaOptions_.dict_size));
         const lzma_ret ret = lzma_raw_decoder(&stream_, filters.data());
+        if (ret == LZMA_MEM_ERROR) {
+            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
+        }
         if (ret != LZMA_OK) {
-            fail(ret == LZMA_MEM_ERROR ? VARNELT_ARC_ERROR_ENOUGH_MEMORY
-                                       : VARNELT_ARC_ERROR_HEADER_BROKEN);
+            fail(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged coder properties");
         }
     }
     ~LzmaStage() override { lzma_end(&stream_); }
@@ -132,7 +136,7 @@ private:
         stream_.avail_out = out.size();
         const lzma_ret ret = lzma_code(&stream_, in.empty() ? LZMA_FINISH : LZMA_RUN);
         if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
-            fail(decodeError(ret));
+            decodeError(ret);
         }
         return {in.size() - stream_.avail_in, out.size() - stream_.avail_out,
                 ret == LZMA_STREAM_END};

@@ -23,7 +23,8 @@ public:
 
     void charge(uint64_t count, uint64_t bytesEach) {
         if (bytesEach != 0 && count > left_ / bytesEach) {
-            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY,
+                 "headers larger than the memory allowed for them");
         }
         left_ -= count * bytesEach;
     }

@@ -2,6 +2,8 @@
 
 #include <lzma.h>
 
+#include <cstdio>
+
 namespace varnelt::archiver::sevenzip {
 namespace {
 
@@ -48,6 +50,52 @@ CoderKind coderKind(const Coder& coder) {
         default:
             // 06 F1 is the family of 7z's ciphers.
             return coder.method >> 16 == 0x06F1 ? CoderKind::Encryption : CoderKind::Other;
+    }
+}
+
+std::string methodName(uint64_t method) {
+    switch (method) {
+        case kCopy:
+            return "Copy";
+        case kDelta:
+            return "Delta";
+        case kArm64:
+            return "ARM64";
+        case kLzma2:
+            return "LZMA2";
+        case kLzma:
+            return "LZMA";
+        case kDeflate:
+            return "Deflate";
+        case 0x040109:
+            return "Deflate64";
+        case kBzip2:
+            return "BZip2";
+        case 0x030401:
+            return "PPMd";
+        case 0x04F71101:
+            return "Zstandard";
+        case kX86:
+            return "BCJ";
+        case kBcj2:
+            return "BCJ2";
+        case kPowerPc:
+            return "PPC";
+        case kIa64:
+            return "IA64";
+        case kArm:
+            return "ARM";
+        case kArmThumb:
+            return "ARMT";
+        case kSparc:
+            return "SPARC";
+        case 0x06F10701:
+            return "AES-256";
+        default: {
+            char text[24];
+            std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(method));
+            return text;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "model.h"
 
@@ -37,6 +38,9 @@ enum class CoderKind {
 };
 
 CoderKind coderKind(const Coder& coder);
+
+// The method as reasons name it: "Deflate64", or its id in hexadecimal when it has no name here.
+std::string methodName(uint64_t method);
 
 enum class FolderSupport { Decodable, Encrypted, Other, Undecodable };
 

@@ -58,11 +58,15 @@ struct StreamsInfo {
     std::vector<Folder> folders;
 };
 
-// The file list is only counted and checked; of its names, only the first is kept.
+// The file list is only counted and checked; of its names, only the first is decoded.
 struct FilesSummary {
     uint64_t count = 0;
     uint64_t withStreams = 0;
     std::optional<std::string> firstName;  // UTF-8, "/" appended to a folder's name
+    // The kEmptyStream bit field and the names as stored (empty when absent), so that a fault
+    // can name the file it lies in (see dataFileLabel) without every name decoded beforehand.
+    std::vector<uint8_t> emptyStreams;
+    std::vector<uint8_t> names;
 };
 
 struct Header {

@@ -15,10 +15,11 @@ private:
     size_t produce(std::span<uint8_t> out) override {
         const ptrdiff_t got = file_.readSomeAt(out.data(), out.size(), offset_);
         if (got < 0) {
-            fail(VARNELT_ARC_ERROR_CANNOT_READ);
+            fail(VARNELT_ARC_ERROR_CANNOT_READ, "read error");
         }
         if (got == 0) {
-            fail(VARNELT_ARC_ERROR_EOF);  // the file got shorter while we read it
+            // The file got shorter while we read it.
+            fail(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
         }
         const auto count = static_cast<size_t>(got);
         offset_ += count;
@@ -29,7 +30,7 @@ private:
     }
     void finish() override {
         if (expectedCrc_ && crc_ != *expectedCrc_) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC);
+            fail(VARNELT_ARC_ERROR_FILE_CRC, "packed stream CRC mismatch");
         }
     }
 

@@ -22,7 +22,7 @@ size_t readUpTo(const InputFile& file, std::span<uint8_t> buffer, uint64_t offse
         const ptrdiff_t got =
             file.readSomeAt(buffer.data() + done, buffer.size() - done, offset + done);
         if (got < 0) {
-            fail(VARNELT_ARC_ERROR_CANNOT_READ);
+            fail(VARNELT_ARC_ERROR_CANNOT_READ, "read error");
         }
         if (got == 0) {
             break;

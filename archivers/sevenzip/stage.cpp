@@ -20,7 +20,7 @@ size_t Stage::read(std::span<uint8_t> out) {
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(out.size(), remaining_));
     const size_t got = produce(out.first(wanted));
     if (got == 0) {
-        fail(VARNELT_ARC_ERROR_FILE_CRC);  // the data ends before the size its header gives
+        fail(VARNELT_ARC_ERROR_FILE_CRC, "data shorter than its size");
     }
     remaining_ -= got;
     return got;
@@ -29,7 +29,7 @@ size_t Stage::read(std::span<uint8_t> out) {
 void Stage::expectEnd() {
     uint8_t extra = 0;
     if (read(std::span<uint8_t>(&extra, 1)) != 0) {
-        fail(VARNELT_ARC_ERROR_FILE_CRC);
+        fail(VARNELT_ARC_ERROR_FILE_CRC, "data longer than its size");
     }
 }
 

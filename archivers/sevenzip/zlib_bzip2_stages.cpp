@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "../codec_faults.h"
 #include "decoder_stage.h"
 #include "decoders.h"
 #include "fault.h"
@@ -21,7 +22,7 @@ public:
     DeflateStage(std::unique_ptr<Stage> input, uint64_t size)
         : DecoderStage(std::move(input), size) {
         if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) {
-            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
         }
     }
     ~DeflateStage() override { inflateEnd(&stream_); }
@@ -36,10 +37,10 @@ private:
         const unsigned int outBefore = stream_.avail_out;
         const int ret = inflate(&stream_, Z_NO_FLUSH);
         if (ret == Z_MEM_ERROR) {
-            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
         }
         if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC);
+            fail(VARNELT_ARC_ERROR_FILE_CRC, "Deflate: " + inflateFault(stream_.msg));
         }
         return {inBefore - stream_.avail_in, outBefore - stream_.avail_out, ret == Z_STREAM_END};
     }
@@ -51,7 +52,7 @@ class Bzip2Stage final : public DecoderStage {
 public:
     Bzip2Stage(std::unique_ptr<Stage> input, uint64_t size) : DecoderStage(std::move(input), size) {
         if (BZ2_bzDecompressInit(&stream_, 0, 0) != BZ_OK) {
-            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
         }
     }
     ~Bzip2Stage() override { BZ2_bzDecompressEnd(&stream_); }
@@ -66,10 +67,10 @@ private:
         const unsigned int outBefore = stream_.avail_out;
         const int ret = BZ2_bzDecompress(&stream_);
         if (ret == BZ_MEM_ERROR) {
-            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY);
+            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
         }
         if (ret != BZ_OK && ret != BZ_STREAM_END) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC);
+            fail(VARNELT_ARC_ERROR_FILE_CRC, std::string("BZip2: ") + bunzip2Fault(ret));
         }
         return {inBefore - stream_.avail_in, outBefore - stream_.avail_out, ret == BZ_STREAM_END};
     }
