@@ -46,4 +46,8 @@ std::optional<int32_t> BoundLibrary::sfxState(const QString& path) const {
     return state;
 }
 
+QString BoundLibrary::reason() const {
+    return library_->lastErrorText();
+}
+
 }  // namespace varnelt::test

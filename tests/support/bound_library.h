@@ -36,6 +36,8 @@ public:
     std::optional<std::string> firstName(const QString& path) const;
     // IsSFXFile's answer after OpenArchive; nullopt when the archive does not open.
     std::optional<int32_t> sfxState(const QString& path) const;
+    // Why the library's last call on this thread failed; empty when it passed.
+    QString reason() const;
 
 private:
     LibraryUnderTest description_;
