@@ -12,6 +12,7 @@
 #include "backend.h"
 #include "core.h"
 #include "failure.h"
+#include "thread_budget.h"
 
 #ifndef VARNELT_ARCHIVER_PREFIX
 #error "VARNELT_ARCHIVER_PREFIX must name the library's function prefix"
@@ -207,6 +208,11 @@ VARNELT_EXPORT int32_t VARNELT_API(IsSFXFile)(VarneltArchive archive) {
 VARNELT_EXPORT int32_t VARNELT_API(CloseArchive)(VarneltArchive archive) {
     clearFailure();
     return registry().remove(archive) ? 0 : settleFailure(VARNELT_ARC_ERROR_HARC_ISNOT_OPENED);
+}
+
+VARNELT_EXPORT void VARNELT_API(SetThreadCount)(int32_t count) {
+    clearFailure();
+    varnelt::archiver::setThreadBudget(count);
 }
 
 VARNELT_EXPORT int32_t VARNELT_API(GetLastErrorText)(char* buffer, int32_t size) {
