@@ -105,18 +105,31 @@ void WorkerProcess::readAnswers() {
     while (const std::optional<worker::Frame> frame = reader_.next()) {
         switch (frame->kind) {
             case worker::MessageKind::Ready:
+                if (worker::DecodeReady(frame->body) != worker::kProtocolVersion) {
+                    refusal_ = process_.program() +
+                               QStringLiteral(" (a worker of another version of the program)");
+                    kill(KillReason::None);
+                    return;
+                }
                 ready_ = true;
                 break;
+            // A message the program cannot read would leave its file waiting for ever.
             case worker::MessageKind::Answer:
                 if (const auto answer = worker::DecodeAnswer(frame->body)) {
                     settle(answer->serial);
                     emit answered(*answer);
+                } else {
+                    kill(KillReason::None);
+                    return;
                 }
                 break;
             case worker::MessageKind::Skipped:
                 if (const auto serial = worker::DecodeSkipped(frame->body)) {
                     settle(*serial);
                     emit skipped(*serial);
+                } else {
+                    kill(KillReason::None);
+                    return;
                 }
                 break;
             case worker::MessageKind::Refused:

@@ -84,7 +84,7 @@ QByteArray EncodeDrop() {
 }
 
 QByteArray EncodeReady() {
-    return emptyFrame(MessageKind::Ready);
+    return frame(MessageKind::Ready, [](QDataStream& out) { out << kProtocolVersion; });
 }
 
 QByteArray EncodeAnswer(const TestAnswer& answer) {
@@ -170,6 +170,14 @@ std::optional<quint64> DecodeSkipped(const QByteArray& body) {
         quint64 serial = 0;
         in >> serial;
         return serial;
+    });
+}
+
+std::optional<quint32> DecodeReady(const QByteArray& body) {
+    return decode(body, [](QDataStream& in) {
+        quint32 version = 0;
+        in >> version;
+        return version;
     });
 }
 

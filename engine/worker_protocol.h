@@ -60,7 +60,10 @@ struct Frame {
 QByteArray EncodeConfiguration(const Configuration& configuration);
 QByteArray EncodeTest(const TestRequest& request);
 QByteArray EncodeDrop();
-QByteArray EncodeReady();
+// Changes whenever a message changes, so that a worker of another build is told apart.
+inline constexpr quint32 kProtocolVersion = 2;
+
+QByteArray EncodeReady();  // carries kProtocolVersion
 QByteArray EncodeAnswer(const TestAnswer& answer);
 QByteArray EncodeSkipped(quint64 serial);
 QByteArray EncodeRefused(const QString& why);
@@ -70,6 +73,8 @@ std::optional<TestRequest> DecodeTest(const QByteArray& body);
 std::optional<TestAnswer> DecodeAnswer(const QByteArray& body);
 std::optional<quint64> DecodeSkipped(const QByteArray& body);
 QString DecodeRefused(const QByteArray& body);
+// The worker's protocol version; nullopt for a body that holds none.
+std::optional<quint32> DecodeReady(const QByteArray& body);
 
 // Gathers bytes as they arrive and cuts them into frames.
 class FrameReader {

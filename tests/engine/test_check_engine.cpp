@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -265,6 +266,18 @@ TEST_F(CheckEngineTest, WorkerThatCannotStartEndsTheRunWithAnError) {
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->number, kErrorWorkerFailed);
     EXPECT_TRUE(result.error->path.contains(QStringLiteral("libnone.so")));
+
+    // A worker of an older build says it is ready with no version, then waits for tests.
+    const QString older = scratch_.path(QStringLiteral("older-worker"));
+    writeFile(older, "#!/bin/sh\nprintf '\\001\\000\\000\\000\\013'\nexec cat > /dev/null\n");
+    ASSERT_TRUE(QFile::setPermissions(older, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    settings_.workerProgram = older;
+    settings_.libraries = {{ArchiveFormat::ZIP, fakeLibraryPath()}};
+    result = run();
+    ASSERT_TRUE(result.error) << "the run ends instead of waiting for ever";
+    EXPECT_EQ(result.error->number, kErrorWorkerFailed);
+    EXPECT_TRUE(result.error->path.contains(QStringLiteral("another version")))
+        << result.error->path.toStdString();
 }
 
 TEST_F(CheckEngineTest, EmptyRunEndsAtOnce) {

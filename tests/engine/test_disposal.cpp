@@ -77,9 +77,9 @@ TEST_F(FreeNames, DanglingLinkTakesItsName) {
 TEST(Disposal, MoveIntoTheFileSOwnFolderTakesANumber) {
     const ScratchDir scratch;
     writeFile(scratch.path(QStringLiteral("a.zip")), "bad");
-    EXPECT_FALSE(
-        DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), "a.zip", scratch.root().toUtf8(), kNoPump)
-            .error);
+    EXPECT_FALSE(DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), "a.zip",
+                           scratch.root().toUtf8(), kNoPump)
+                     .error);
     EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
     EXPECT_EQ(readFile(scratch.path(QStringLiteral("a (1).zip"))), QByteArray("bad"));
 }
@@ -142,8 +142,8 @@ TEST(Disposal, NamesThatAreNotUtf8AreMovedTrashedAndDeletedByTheirBytes) {
     ASSERT_EQ(mkdir(destination.constData(), 0755), 0);
     writeNativeFile(destination + kCp932Name, "old");
     writeNativeFile(source, "moved");
-    const Placement moved = DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), kCp932Name,
-                                      destination, kNoPump);
+    const Placement moved =
+        DisposeOf(DisposalAction::Move, scratch.root().toUtf8(), kCp932Name, destination, kNoPump);
     EXPECT_FALSE(moved.error);
     EXPECT_FALSE(nativeExists(source));
     EXPECT_EQ(readNativeFile(destination + kCp932Name), "old");
@@ -198,16 +198,13 @@ TEST(Disposal, DeleteAndNothing) {
     const ScratchDir scratch;
     writeFile(scratch.path(QStringLiteral("a.zip")), "a");
     EXPECT_FALSE(
-        DisposeOf(DisposalAction::Nothing, scratch.root().toUtf8(), "a.zip", {}, kNoPump)
-            .error);
+        DisposeOf(DisposalAction::Nothing, scratch.root().toUtf8(), "a.zip", {}, kNoPump).error);
     EXPECT_TRUE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
     EXPECT_FALSE(
-        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", {}, kNoPump)
-            .error);
+        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", {}, kNoPump).error);
     EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("a.zip"))));
     const MaybeError gone =
-        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", {}, kNoPump)
-            .error;
+        DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", {}, kNoPump).error;
     ASSERT_TRUE(gone.has_value());
     EXPECT_EQ(gone->number, ENOENT);
     EXPECT_TRUE(JapaneseDescription(*gone).endsWith(scratch.path(QStringLiteral("a.zip"))));

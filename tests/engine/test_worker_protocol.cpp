@@ -77,6 +77,16 @@ TEST(WorkerProtocol, ConfigurationCarriesLibrariesAndRules) {
     EXPECT_EQ(configuration->memoryLimitBytes, 1 << 30);
 }
 
+TEST(WorkerProtocol, ReadyCarriesTheProtocolVersion) {
+    FrameReader reader;
+    const QByteArray ready = EncodeReady();
+    reader.append(ready.constData(), ready.size());
+    const std::optional<Frame> frame = reader.next();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(DecodeReady(frame->body), kProtocolVersion);
+    EXPECT_FALSE(DecodeReady(QByteArray())) << "an older worker's empty ready";
+}
+
 TEST(WorkerProtocol, StreamThatIsNotOursIsCorrupt) {
     FrameReader reader;
     const QByteArray noise("\xff\xff\xff\xff\x01garbage", 12);
