@@ -116,10 +116,22 @@ int32_t readZip64End(const InputFile& file, const uint8_t* locator, uint64_t loc
     return VARNELT_ARC_OK;
 }
 
+// A file that begins with an entry but has no end record was cut short: a damaged ZIP, not a
+// file of another format.
+bool beginsWithEntry(const InputFile& file) {
+    std::array<uint8_t, 4> head{};
+    return file.size() >= 4 && file.readAt(head.data(), head.size(), 0) &&
+           le32(head.data()) == kLocalSignature;
+}
+
 int32_t readEndFields(const InputFile& file, EndFields& fields) {
     uint64_t position = 0;
     std::array<uint8_t, kEndSize> end{};
     if (const int32_t found = findEndRecord(file, position, end); found != VARNELT_ARC_OK) {
+        if (found == VARNELT_ARC_ERROR_NOT_ARC_FILE && beginsWithEntry(file)) {
+            return failWith(VARNELT_ARC_ERROR_EOF,
+                            "unexpected end of archive: no end of central directory record");
+        }
         return found;
     }
     fields.disk = le16(&end[4]);

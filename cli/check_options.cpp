@@ -8,6 +8,7 @@
 #include "base/decimal_text.h"
 #include "base/name_decoding.h"
 #include "base/paths.h"
+#include "cli/action_words.h"
 
 namespace varnelt {
 
@@ -265,12 +266,10 @@ CheckCommandLine ParseCheckCommandLine(const QByteArrayList& arguments,
         number(memoryLimit, 0, 1024 * 1024 * 1024, kDefaultMemoryLimitMB);
     options.logFile = parser.value(log).toLatin1();
 
-    static constexpr DisposalAction kActions[] = {DisposalAction::Nothing, DisposalAction::Move,
-                                                  DisposalAction::DeleteInBox,
-                                                  DisposalAction::Delete};
     if (parser.isSet(action)) {
-        options.action = kActions[oneOf(QStringLiteral("action"), text(action),
-                                        {"leave", "move", "trash", "delete"})];
+        const char* const names[] = {kActionWords[0].name, kActionWords[1].name,
+                                     kActionWords[2].name, kActionWords[3].name};
+        options.action = kActionWords[oneOf(QStringLiteral("action"), text(action), names)].action;
     }
     if (options.action == DisposalAction::Move) {
         if (!parser.isSet(moveTo) || parser.value(moveTo).isEmpty()) {

@@ -4,6 +4,7 @@
 
 #include "base/error_catalogue.h"
 #include "base/name_decoding.h"
+#include "cli/action_words.h"
 #include "cli/json_object.h"
 #include "engine/elapsed.h"
 
@@ -36,20 +37,6 @@ const char* kindOf(const FileOutcome& outcome) {
             break;
     }
     return "broken";
-}
-
-const char* actionWord(DisposalAction action) {
-    switch (action) {
-        case DisposalAction::Move:
-            return "move";
-        case DisposalAction::DeleteInBox:
-            return "trash";
-        case DisposalAction::Delete:
-            return "delete";
-        case DisposalAction::Nothing:
-            break;
-    }
-    return "leave";
 }
 
 // A path as decoded text, and as base64 bytes beside it when the text cannot give them back.
@@ -111,7 +98,7 @@ QByteArray JsonRecord(const TargetRow& row, const RowDecision& decision, Disposa
     record.textOrNull("reason", ReasonOf(decision));
     if (wasDisposed(decision, action)) {
         JsonObject disposal;
-        disposal.text("action", QLatin1String(actionWord(action)));
+        disposal.text("action", QLatin1String(WordsOf(action).name));
         if (decision.disposedTo.isEmpty()) {
             disposal.null("to");
         } else {
@@ -144,24 +131,6 @@ void Count(Tally& tally, const RowDecision& decision, DisposalAction action) {
     }
 }
 
-namespace {
-
-const char* disposedWord(DisposalAction action) {
-    switch (action) {
-        case DisposalAction::Move:
-            return "moved";
-        case DisposalAction::DeleteInBox:
-            return "trashed";
-        case DisposalAction::Delete:
-            return "deleted";
-        case DisposalAction::Nothing:
-            break;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 QString SummaryText(const Summary& summary) {
     const Tally& tally = summary.tally;
     QString text = QStringLiteral("good %1, bad %2, missing %3, unreadable %4, total %5")
@@ -170,7 +139,7 @@ QString SummaryText(const Summary& summary) {
                        .arg(tally.missing)
                        .arg(tally.unreadable)
                        .arg(summary.total);
-    if (const char* word = disposedWord(summary.action)) {
+    if (const char* word = WordsOf(summary.action).done) {
         text += QStringLiteral(", %1 %2").arg(QLatin1String(word)).arg(tally.disposed);
     }
     return text + QStringLiteral(", elapsed ") + FormatElapsedSeconds(summary.elapsedSeconds);
@@ -185,9 +154,10 @@ QByteArray SummaryJson(const Summary& summary) {
         .number("unreadable", tally.unreadable)
         .number("total", summary.total)
         .number("elapsed_seconds", summary.elapsedSeconds);
-    for (const DisposalAction action :
-         {DisposalAction::Move, DisposalAction::DeleteInBox, DisposalAction::Delete}) {
-        json.number(disposedWord(action), summary.action == action ? tally.disposed : 0);
+    for (const ActionWords& words : kActionWords) {
+        if (words.done != nullptr) {
+            json.number(words.done, summary.action == words.action ? tally.disposed : 0);
+        }
     }
     return json.boolean("interrupted", summary.interrupted).json();
 }
