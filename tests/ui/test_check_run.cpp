@@ -73,6 +73,25 @@ TEST_F(CheckRunTest, MissingFileIsMarkedAndNotCounted) {
     EXPECT_FALSE(find<QPushButton>("cmdStop")->isEnabled());
 }
 
+// The library's word on a damaged archive is shown with its verdict, never logged.
+TEST_F(CheckRunTest, VerdictTooltipGivesTheLibrarysReason) {
+    const QString cut = scratch_.path(QStringLiteral("cut.zip"));
+    ASSERT_TRUE(makeZip(cut, {{QStringLiteral("a.txt"), sampleContent(60000, 3)}}));
+    truncateToPercent(cut, 50);
+    registerFolder(scratch_.root());
+    tick("chkExtLHA");
+    tick("chkExtZIP");
+    startRun();
+    const QString broken = QStringLiteral("破損した書庫ﾌｧｲﾙ又は未対応の書庫ﾌｧｲﾙ");
+    EXPECT_EQ(verdict(0), broken);
+    const QString tooltip =
+        list().data(list().index(0, TargetListModel::VerdictColumn), Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tooltip.startsWith(broken + u'\n')) << tooltip.toStdString();
+    EXPECT_TRUE(tooltip.contains(QStringLiteral("unexpected end of archive")))
+        << tooltip.toStdString();
+    EXPECT_FALSE(LogRecord(list().row(0)).contains("unexpected")) << "the log keeps five fields";
+}
+
 TEST_F(CheckRunTest, ZipIsDecidedByTheZipCheckerAfterLzh) {
     makeArchive(QStringLiteral("a.zip"));
     registerFolder(scratch_.root());
