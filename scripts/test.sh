@@ -14,5 +14,4 @@ ctest --test-dir "$here/build" --output-on-failure -j "$jobs"
 
 "$here/scripts/build.sh" "$here/build-asan" -DVARNELT_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    LSAN_OPTIONS="use_tls=0:suppressions=$here/tests/lsan.supp" \
     ctest --test-dir "$here/build-asan" --output-on-failure -j "$jobs"
