@@ -26,6 +26,7 @@
 #include "codec_faults.h"
 #include "failure.h"
 #include "libarchive_backend.h"
+#include "thread_budget.h"
 
 namespace varnelt::archiver {
 namespace {
@@ -35,6 +36,9 @@ constexpr size_t kOutputSize = 256 * 1024;
 // tar writers pad an archive to whole records of this size; an empty archive is its two
 // end-of-archive blocks padded to at most one record.
 constexpr uint64_t kRecordSize = 10240;
+// What the threaded xz decoder may hold in blocks being decoded side by side, well inside a
+// worker's address space.
+constexpr uint64_t kThreadedMemory = uint64_t{512} << 20;
 
 // Watches the head of the decoded tar stream for the rule on archives without entries.
 class EmptyTarRule {
@@ -169,8 +173,22 @@ private:
 
 class XzCodec final : public Codec {
 public:
-    // liblzma itself handles concatenated streams and the padding between them.
-    XzCodec() { ready_ = lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK; }
+    // liblzma itself handles concatenated streams and the padding between them. Given threads,
+    // its threaded decoder takes the blocks of a multi-block stream side by side; a stream of
+    // one block, or one whose blocks would need too much memory, is decoded in one thread.
+    XzCodec() {
+        const int threads = threadBudget();
+        if (threads == 1) {
+            ready_ = lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK;
+            return;
+        }
+        lzma_mt options{};
+        options.flags = LZMA_CONCATENATED;
+        options.threads = static_cast<uint32_t>(threads);
+        options.memlimit_threading = kThreadedMemory;
+        options.memlimit_stop = UINT64_MAX;
+        ready_ = lzma_stream_decoder_mt(&stream_, &options) == LZMA_OK;
+    }
     ~XzCodec() override { lzma_end(&stream_); }
     bool ready() const { return ready_; }
 
