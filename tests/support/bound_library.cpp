@@ -50,4 +50,10 @@ QString BoundLibrary::reason() const {
     return library_->lastErrorText();
 }
 
+void BoundLibrary::setThreads(int32_t count) const {
+    if (library_->setThreadCount != nullptr) {
+        library_->setThreadCount(count);
+    }
+}
+
 }  // namespace varnelt::test

@@ -38,6 +38,8 @@ public:
     std::optional<int32_t> sfxState(const QString& path) const;
     // Why the library's last call on this thread failed; empty when it passed.
     QString reason() const;
+    // Lets the library decode with this many threads from now on.
+    void setThreads(int32_t count) const;
 
 private:
     LibraryUnderTest description_;
