@@ -9,6 +9,8 @@
 
 #include "failure.h"
 #include "libarchive_backend.h"
+#include "side_by_side.h"
+#include "thread_budget.h"
 #include "zip_directory.h"
 #include "zip_end_records.h"
 #include "zip_entry.h"
@@ -97,8 +99,14 @@ public:
             }
             return true;
         };
-        for (const CentralRecord& record : records) {
-            const int32_t result = zip::testEntry(file, record);
+        // Entries are tested side by side when threads are lent, and decided here in their order.
+        const std::vector<PartOutcome> outcomes = testSideBySide(
+            records.size(), threadBudget(),
+            [&file, &records](size_t i) { return zip::testEntry(file, records[i]); },
+            [](int32_t result) { return soundRank(result) < 0; });
+        for (size_t i = 0; i < records.size(); ++i) {
+            const CentralRecord& record = records[i];
+            const int32_t result = replayOutcome(outcomes[i]);
             if (result == VARNELT_ARC_ERROR_METHOD && libarchiveDecodes(record.method)) {
                 handOver = true;
             } else if (!note(result)) {

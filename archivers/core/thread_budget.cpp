@@ -7,8 +7,9 @@ namespace varnelt::archiver {
 
 namespace {
 
-// The most threads one test may take, whatever it is told.
-constexpr int32_t kMostThreads = 64;
+// The most threads one test may take, whatever it is told: each costs a stack and a malloc
+// arena of the worker's bounded address space, and few archives have parts enough for more.
+constexpr int32_t kMostThreads = 8;
 
 std::atomic<int32_t>& budget() {
     static std::atomic<int32_t> count{1};
