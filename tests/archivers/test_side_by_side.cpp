@@ -1,5 +1,5 @@
-// Parts of one archive decoded on lent threads: ZIP entries and xz blocks. Whatever the number
-// of threads, a library answers what it answers with one, with the same reason.
+// Parts of one archive decoded on lent threads: ZIP entries, xz blocks and 7z folders. Whatever the
+// number of threads, a library answers what it answers with one, with the same reason.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -13,6 +13,7 @@
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
 #include "tests/support/scratch.h"
+#include "tests/support/tool_makers.h"
 #include "tests/support/zip_writer.h"
 
 namespace varnelt::test {
@@ -154,6 +155,40 @@ TEST_F(SideBySideXz, BlocksDecodedSideBySideFailWhereOneThreadFails) {
     const QString cut = scratch_.path(QStringLiteral("cut.txz"));
     writeFile(cut, compressed.first(compressed.size() * 2 / 3));
     expectSameAnswers(tar_, cut, "cut");
+}
+
+TEST(SideBySideSevenZip, FoldersDecodedSideBySideFailWhereOneThreadFails) {
+    const BoundLibrary sevenZip({"lib7-zip32.so", "SevenZip", "t"});
+    ASSERT_TRUE(sevenZip.loaded());
+    ScratchDir scratch;
+    EntryList entries;
+    for (int i = 0; i < 8; ++i) {
+        entries.append({QStringLiteral("f%1.txt").arg(i), sampleContent(200000, 60 + i)});
+    }
+    // Not solid: a folder for each file.
+    const QString intact = scratch.path(QStringLiteral("a.7z"));
+    ASSERT_TRUE(makeWithTool(
+        QStringLiteral("7zz"),
+        {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-ms=off")}, intact, entries));
+    ASSERT_EQ(answerOf(sevenZip, intact, 1).code, 0);
+    expectSameAnswers(sevenZip, intact, "intact");
+    const QByteArray bytes = readFile(intact);
+    for (const double where : {0.05, 0.5, 0.85}) {
+        const qsizetype at = static_cast<qsizetype>(where * static_cast<double>(bytes.size()));
+        const QString path = scratch.path(QStringLiteral("bad%1.7z").arg(at));
+        writeFile(path, flipped(bytes, at));
+        ASSERT_NE(answerOf(sevenZip, path, 1).code, 0) << at;
+        expectSameAnswers(sevenZip, path, qPrintable(QStringLiteral("damaged at %1").arg(at)));
+    }
+    // Two damaged folders: the first in the archive's order is the one named.
+    const qsizetype early = bytes.size() / 5;
+    const QString twice = scratch.path(QStringLiteral("twice.7z"));
+    writeFile(twice, flipped(flipped(bytes, early), bytes.size() * 3 / 4));
+    const Answer sequential = answerOf(sevenZip, twice, 1);
+    writeFile(twice, flipped(bytes, early));
+    EXPECT_EQ(sequential.reason, answerOf(sevenZip, twice, 1).reason);
+    writeFile(twice, flipped(flipped(bytes, early), bytes.size() * 3 / 4));
+    expectSameAnswers(sevenZip, twice, "two damaged folders");
 }
 
 using archiver::PartOutcome;
