@@ -1,7 +1,8 @@
 // libunlha32: LZH archives. Headers (levels 0 to 3) are walked here, because liblhasa rewrites
 // stored names (every 0x5C byte of a level-0/1 name becomes "/", even the second byte of a
 // Shift-JIS character, and all-capital names are lowered) and cannot tell the end of an
-// archive from a broken header. Entry data is decoded and checked by liblhasa's decoders.
+// archive from a broken header. Entry data is decoded and checked by the program's own decoder
+// for lh4 to lh7, which nearly every archive uses, and by liblhasa's decoders for the rest.
 #include <lhasa.h>
 
 #include <algorithm>
@@ -14,8 +15,10 @@
 
 #include "backend.h"
 #include "core.h"
+#include "crc16.h"
 #include "failure.h"
 #include "little_endian.h"
+#include "lzh_decoder.h"
 
 namespace varnelt::archiver {
 namespace {
@@ -29,19 +32,6 @@ constexpr size_t kBaseHeaderSize = 22;
 struct DecoderFree {
     void operator()(LHADecoder* decoder) const { lha_decoder_free(decoder); }
 };
-
-// CRC-16 with polynomial 0xA001, as LZH uses for data and headers.
-uint16_t crc16(const uint8_t* data, size_t size) {
-    uint16_t crc = 0;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001)
-                            : static_cast<uint16_t>(crc >> 1);
-        }
-    }
-    return crc;
-}
 
 // "-lh?-", "-lz4-", "-lz5-", "-lzs-" or "-pm?-" at offset 2 of a header.
 bool looksLikeHeader(const uint8_t* p) {
@@ -341,14 +331,15 @@ private:
 struct DecodeBuffers {
     std::vector<uint8_t> input = std::vector<uint8_t>(64 * 1024);
     std::vector<uint8_t> output = std::vector<uint8_t>(64 * 1024);
+    LzhDecoder lzh;
 };
 
 // A decoder's bit reader may ask a few times past the end of intact data; the PMarc decoder
 // asks on and on, making output from nothing up to whatever size the header claims.
 constexpr unsigned kMaxEmptyReads = 16;
 
-// Feeds an entry's compressed bytes to a liblhasa decoder. The decoders ask for a few bytes at
-// a time, so the file is read in large pieces.
+// Feeds an entry's compressed bytes to a decoder. liblhasa's decoders ask for a few bytes at a
+// time, so the file is read in large pieces; a request as large goes to the file directly.
 class CompressedSource {
 public:
     CompressedSource(const InputFile& file, const LzhEntry& entry, std::vector<uint8_t>& buffer)
@@ -368,6 +359,11 @@ private:
     // A refused read ends the data early; the file records it and the caller's verdict gives
     // way.
     size_t read(uint8_t* out, size_t size) {
+        if (next_ == end_ && size >= buffer_.size()) {
+            const ptrdiff_t got = readFile(out, size);
+            emptyReads_ += got <= 0 ? 1 : 0;
+            return got > 0 ? static_cast<size_t>(got) : 0;
+        }
         if (next_ == end_ && !refill()) {
             ++emptyReads_;
             return 0;
@@ -379,16 +375,25 @@ private:
     }
 
     bool refill() {
-        const auto wanted = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), remaining_));
-        const ptrdiff_t got = wanted > 0 ? file_.readSomeAt(buffer_.data(), wanted, position_) : 0;
+        const ptrdiff_t got = readFile(buffer_.data(), buffer_.size());
         if (got <= 0) {
             return false;
         }
-        position_ += static_cast<uint64_t>(got);
-        remaining_ -= static_cast<uint64_t>(got);
         next_ = 0;
         end_ = static_cast<size_t>(got);
         return true;
+    }
+
+    // Up to size bytes of what is left of the data: the count read, 0 at its end, -1 on a
+    // refused read.
+    ptrdiff_t readFile(uint8_t* out, size_t size) {
+        const auto wanted = static_cast<size_t>(std::min<uint64_t>(size, remaining_));
+        const ptrdiff_t got = wanted > 0 ? file_.readSomeAt(out, wanted, position_) : 0;
+        if (got > 0) {
+            position_ += static_cast<uint64_t>(got);
+            remaining_ -= static_cast<uint64_t>(got);
+        }
+        return got;
     }
 
     const InputFile& file_;
@@ -400,7 +405,31 @@ private:
     unsigned emptyReads_ = 0;
 };
 
+// The verdict on what a decoder made of an entry's data.
+int32_t verdictOn(const LzhEntry& entry, uint64_t length, uint16_t crc) {
+    if (length != entry.originalSize) {
+        return entry.fail(VARNELT_ARC_ERROR_FILE_CRC, "size mismatch");
+    }
+    if (crc != entry.crc) {
+        return entry.fail(VARNELT_ARC_ERROR_FILE_CRC, "CRC mismatch");
+    }
+    return VARNELT_ARC_OK;
+}
+
 int32_t verifyData(const InputFile& file, const LzhEntry& entry, DecodeBuffers& buffers) {
+    if (const std::optional<LzhMethod> own = lzhMethodNamed(entry.method)) {
+        CompressedSource source(file, entry, buffers.input);
+        const LzhResult result = buffers.lzh.decode(
+            *own,
+            [&source](uint8_t* buffer, size_t size) {
+                return CompressedSource::read(buffer, size, &source);
+            },
+            entry.originalSize);
+        if (result.outcome == LzhOutcome::Damaged) {
+            return entry.fail(VARNELT_ARC_ERROR_FILE_CRC, "damaged data");
+        }
+        return verdictOn(entry, result.length, result.crc);
+    }
     char method[6];
     std::memcpy(method, entry.method, sizeof method);
     LHADecoderType* const type = lha_decoder_for_name(method);
@@ -418,13 +447,8 @@ int32_t verifyData(const InputFile& file, const LzhEntry& entry, DecodeBuffers& 
     while (source.emptyReads() < kMaxEmptyReads &&
            lha_decoder_read(decoder.get(), buffers.output.data(), buffers.output.size()) > 0) {
     }
-    if (lha_decoder_get_length(decoder.get()) != entry.originalSize) {
-        return entry.fail(VARNELT_ARC_ERROR_FILE_CRC, "size mismatch");
-    }
-    if (lha_decoder_get_crc(decoder.get()) != entry.crc) {
-        return entry.fail(VARNELT_ARC_ERROR_FILE_CRC, "CRC mismatch");
-    }
-    return VARNELT_ARC_OK;
+    return verdictOn(entry, lha_decoder_get_length(decoder.get()),
+                     lha_decoder_get_crc(decoder.get()));
 }
 
 class LzhBackend : public Backend {
