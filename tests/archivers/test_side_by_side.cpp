@@ -2,6 +2,7 @@
 // number of threads, a library answers what it answers with one, with the same reason.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 
 #include <atomic>
@@ -189,6 +190,29 @@ TEST(SideBySideSevenZip, FoldersDecodedSideBySideFailWhereOneThreadFails) {
     EXPECT_EQ(sequential.reason, answerOf(sevenZip, twice, 1).reason);
     writeFile(twice, flipped(flipped(bytes, early), bytes.size() * 3 / 4));
     expectSameAnswers(sevenZip, twice, "two damaged folders");
+}
+
+// Every input the fuzzers kept, each a hostile file of its own.
+TEST(SideBySideCorpus, EveryFuzzedInputGetsTheAnswerOfOneThread) {
+    const struct {
+        LibraryUnderTest library;
+        const char* corpus;
+    } cases[] = {{{"libunzip32.so", "UnZip", "-t -qq"}, "unzip32"},
+                 {{"lib7-zip32.so", "SevenZip", "t"}, "sevenzip32"},
+                 {{"libtar32.so", "Tar", nullptr}, "tar32"}};
+    for (const auto& [description, corpus] : cases) {
+        const BoundLibrary library(description);
+        ASSERT_TRUE(library.loaded()) << description.fileName;
+        const QDir folder(QStringLiteral(VARNELT_FUZZ_CORPUS "/") + QLatin1String(corpus));
+        const QStringList inputs = folder.entryList(QDir::Files);
+        ASSERT_GT(inputs.size(), 50) << corpus;
+        for (const QString& input : inputs) {
+            const QString path = folder.filePath(input);
+            const Answer sequential = answerOf(library, path, 1);
+            EXPECT_EQ(answerOf(library, path, 4), sequential)
+                << corpus << "/" << input.toStdString();
+        }
+    }
 }
 
 using archiver::PartOutcome;
