@@ -35,6 +35,7 @@ make_text() {  # bytes, seed
 
 make_corpus() {
     local src="$corpus/src"
+    rm -f "$corpus"/big.*  # tools add to an archive that is there
     mkdir -p "$src/docs"
     for i in $(seq 1 24); do make_text 5000000 "$i" > "$src/docs/part$i.txt"; done
     head -c 30000000 /dev/urandom > "$src/random.bin"
