@@ -11,18 +11,20 @@
 // as long as such an archive really is.
 #include <archive.h>
 #include <archive_entry.h>
-#include <bzlib.h>
 #include <lzma.h>
 #include <sys/types.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 
+#include "bzip2_blocks.h"
 #include "codec_faults.h"
 #include "failure.h"
 #include "libarchive_backend.h"
@@ -125,50 +127,46 @@ private:
     bool ready_ = false;
 };
 
+// Given threads, the blocks of each stream are decoded side by side, with the same answers.
 class Bzip2Codec final : public Codec {
 public:
-    Bzip2Codec() { ready_ = BZ2_bzDecompressInit(&stream_, 0, 0) == BZ_OK; }
-    ~Bzip2Codec() override {
-        if (ready_) {
-            BZ2_bzDecompressEnd(&stream_);
-        }
-    }
-    bool ready() const { return ready_; }
+    explicit Bzip2Codec(const InputFile& file) : decoder_(makeDecoder(file)) {}
+    bool ready() const { return decoder_ != nullptr; }
 
     DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
                       bool inputEnded) override {
-        stream_.next_in = const_cast<char*>(reinterpret_cast<const char*>(in));
-        stream_.avail_in = static_cast<unsigned>(inSize);
-        stream_.next_out = reinterpret_cast<char*>(out);
-        stream_.avail_out = static_cast<unsigned>(outSize);
-        // Block CRCs and the stream's combined CRC are checked before BZ_STREAM_END.
-        const int rc = BZ2_bzDecompress(&stream_);
-        DecodeStep step{inSize - stream_.avail_in, outSize - stream_.avail_out};
-        if (rc == BZ_STREAM_END) {
-            step.state = DecodeStep::State::MemberEnd;
-        } else if (rc == BZ_DATA_ERROR || rc == BZ_DATA_ERROR_MAGIC) {
-            return failedStep(VARNELT_ARC_ERROR_FILE_CRC,
-                              std::string(bunzip2Fault(rc)) + " in the bzip2 stream");
-        } else if (rc == BZ_MEM_ERROR) {
-            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY, {});
-        } else if (rc != BZ_OK) {
-            return failedStep(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged bzip2 stream");
-        } else if (step.consumed == 0 && step.produced == 0 && inputEnded) {
-            return failedStep(VARNELT_ARC_ERROR_EOF, "unexpected end of the bzip2 stream");
+        const Bzip2Step step = decoder_->decode({in, inSize}, inputEnded, {out, outSize});
+        if (step.status == Bzip2Status::Failed) {
+            return {0, 0, DecodeStep::State::Failed, step.error};
         }
-        return step;
+        return {step.consumed, step.produced,
+                step.status == Bzip2Status::StreamEnd ? DecodeStep::State::MemberEnd
+                                                      : DecodeStep::State::More};
     }
     bool beginsMember(uint8_t byte) const override { return byte == 'B'; }
-    bool restart() override {
-        BZ2_bzDecompressEnd(&stream_);
-        stream_ = bz_stream{};
-        ready_ = BZ2_bzDecompressInit(&stream_, 0, 0) == BZ_OK;
-        return ready_;
-    }
+    bool restart() override { return decoder_->restart(); }
 
 private:
-    bz_stream stream_{};
-    bool ready_ = false;
+    static std::unique_ptr<Bzip2Decoder> makeDecoder(const InputFile& file) {
+        const int threads = threadBudget();
+        if (threads == 1) {
+            return sequentialBzip2Decoder();
+        }
+        // Reading ahead leaves the file's record of refused reads alone: the sequential decoder
+        // might never have read that far, and meets a refusal itself when it does.
+        return blockBzip2Decoder(
+            threads,
+            [fd = file.fd()](uint8_t* buffer, size_t length, uint64_t offset) -> ptrdiff_t {
+                for (;;) {
+                    const ssize_t got = ::pread(fd, buffer, length, static_cast<off_t>(offset));
+                    if (got >= 0 || errno != EINTR) {
+                        return got;
+                    }
+                }
+            });
+    }
+
+    std::unique_ptr<Bzip2Decoder> decoder_;
 };
 
 class XzCodec final : public Codec {
@@ -381,6 +379,14 @@ std::unique_ptr<InputSource> decodingSource(const InputFile& file) {
     return std::make_unique<DecodingSource>(file, std::move(codec));
 }
 
+std::unique_ptr<InputSource> bzip2Source(const InputFile& file) {
+    auto codec = std::make_unique<Bzip2Codec>(file);
+    if (!codec->ready()) {
+        return nullptr;
+    }
+    return std::make_unique<DecodingSource>(file, std::move(codec));
+}
+
 // A plain tar, or one that libarchive's compress filter decodes. To judge an archive without
 // entries, the decoded stream's head is read once more through a reader that takes it raw.
 class PlainTarSource final : public InputSource {
@@ -432,7 +438,7 @@ struct Signature {
 
 constexpr Signature kCompressed[] = {
     {{0x1F, 0x8B}, 2, &decodingSource<GzipCodec>},
-    {{'B', 'Z', 'h'}, 3, &decodingSource<Bzip2Codec>},
+    {{'B', 'Z', 'h'}, 3, &bzip2Source},
     {{0xFD, '7', 'z', 'X', 'Z', 0x00}, 6, &decodingSource<XzCodec>},
 };
 
