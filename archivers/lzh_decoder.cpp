@@ -119,6 +119,11 @@ private:
     bool ended_ = false;
 };
 
+}  // namespace
+
+// Not in the unnamed namespace: the workspace, which the header names, holds these.
+namespace lzh_detail {
+
 // A canonical Huffman code as a lookup table: one look at the first kRootBits bits, and a
 // second for longer codes. Entries hold symbol << 8 | code length, or kLink | subtable << 8.
 template <size_t kSymbols, unsigned kRootBits>
@@ -210,7 +215,7 @@ private:
     unsigned subBits_ = 0;
 };
 
-}  // namespace
+}  // namespace lzh_detail
 
 std::optional<LzhMethod> lzhMethodNamed(std::string_view name) {
     if (name == "-lh4-") {
@@ -231,9 +236,9 @@ std::optional<LzhMethod> lzhMethodNamed(std::string_view name) {
 // Each buffer and table is allocated on its own, so that a bounds checker watches each.
 struct LzhDecoder::Workspace {
     std::unique_ptr<uint8_t[]> input = std::make_unique_for_overwrite<uint8_t[]>(kInputSize);
-    HuffmanTable<kCharCodes, 12> charTree;
-    HuffmanTable<kTempCodes, 8> tempTree;
-    HuffmanTable<kMaxPositionCodes, 8> positionTree;
+    lzh_detail::HuffmanTable<kCharCodes, 12> charTree;
+    lzh_detail::HuffmanTable<kTempCodes, 8> tempTree;
+    lzh_detail::HuffmanTable<kMaxPositionCodes, 8> positionTree;
     // The history the next match may reach, then the chunk being decoded.
     std::unique_ptr<uint8_t[]> output =
         std::make_unique_for_overwrite<uint8_t[]>(kHistory + kChunk + kSlack);
@@ -361,6 +366,8 @@ private:
         if (!in_.read(16, commands)) {
             return LzhOutcome::DataEnded;
         }
+        // A block of 0 commands is passed over, as liblhasa, which judged these entries before,
+        // passes it.
         blockCommands_ = commands;
         LzhOutcome outcome = readTempTree();
         if (outcome == LzhOutcome::Done) {
