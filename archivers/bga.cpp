@@ -1,9 +1,8 @@
 // libbga32: GZA and BZA archives. An archive is a chain of members, each a 28-byte header, the
 // folder and file names, then the data: one gzip member, one bzip2 stream, or the bytes stored.
-// The full test decodes every member with zlib or libbz2 through fixed buffers, so memory
+// The full test decodes every member, inflating or through libbz2, in fixed buffers, so memory
 // stays constant whatever the archive's size.
 #include <bzlib.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -17,13 +16,14 @@
 #include "codec_faults.h"
 #include "core.h"
 #include "failure.h"
+#include "inflate.h"
 #include "little_endian.h"
 
 namespace varnelt::archiver {
 namespace {
 
 constexpr size_t kHeaderSize = 28;
-// Decoder input and output chunks: large enough that zlib and libbz2 run in long stretches,
+// Decoder input and output chunks: large enough that the decoders run in long stretches,
 // small enough to keep every test at a fixed few hundred kilobytes.
 constexpr size_t kChunkSize = size_t{1} << 17;
 // A self-extracting archive puts a Windows extractor in front of the first member. Such stubs
@@ -221,61 +221,46 @@ struct Buffers {
 // the original size stops the decoding at once, so a small member cannot keep it busy.
 class GzipDecoder {
 public:
-    GzipDecoder() = default;
-    GzipDecoder(const GzipDecoder&) = delete;
-    GzipDecoder& operator=(const GzipDecoder&) = delete;
-    ~GzipDecoder() {
-        if (ready_) {
-            inflateEnd(&stream_);
-        }
-    }
-    // One gzip member: 16 + MAX_WBITS makes zlib read the gzip header and check the CRC-32 and
-    // length in its trailer.
+    // One gzip member, its header read and the CRC-32 and length in its trailer checked.
     int32_t decode(ArchiveFile& file, const Member& member, Buffers& buffers) {
-        if (!ready_) {
-            if (inflateInit2(&stream_, 16 + MAX_WBITS) != Z_OK) {
-                return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
-            }
-            ready_ = true;
-        } else if (inflateReset(&stream_) != Z_OK) {
+        if (used_ && !inflater_.reset()) {
             return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
         }
+        used_ = true;
         uint64_t remaining = member.compressedSize;
         uint64_t produced = 0;
-        stream_.avail_in = 0;
+        std::span<const uint8_t> pending;
         for (;;) {
-            if (stream_.avail_in == 0 && remaining > 0) {
+            if (pending.empty() && remaining > 0) {
                 const size_t length =
                     static_cast<size_t>(std::min<uint64_t>(remaining, kChunkSize));
                 if (!file.read(buffers.in.data(), length)) {
                     return member.fail(VARNELT_ARC_ERROR_EOF, "unexpected end of archive");
                 }
-                stream_.next_in = buffers.in.data();
-                stream_.avail_in = static_cast<uInt>(length);
+                pending = std::span<const uint8_t>(buffers.in.data(), length);
                 remaining -= length;
             }
-            stream_.next_out = buffers.out.data();
-            stream_.avail_out = static_cast<uInt>(kChunkSize);
-            const int rc = inflate(&stream_, Z_NO_FLUSH);
-            produced += kChunkSize - stream_.avail_out;
+            const DecodeStep step = inflater_.decode(pending, remaining == 0, buffers.out);
+            pending = pending.subspan(step.consumed);
+            produced += step.produced;
             if (produced > member.originalSize) {
                 // No need to inflate the rest of a lie.
                 return member.fail(VARNELT_ARC_ERROR_FILE_CRC, "data longer than its size");
             }
-            if (rc == Z_STREAM_END) {
+            if (step.status == DecodeStatus::End) {
                 break;
             }
-            if (rc == Z_MEM_ERROR) {
+            if (step.status == DecodeStatus::NoMemory) {
                 return VARNELT_ARC_ERROR_ENOUGH_MEMORY;
             }
-            if (rc != Z_OK) {
-                return member.fail(VARNELT_ARC_ERROR_FILE_CRC, inflateFault(stream_.msg));
+            if (step.status != DecodeStatus::More) {
+                return member.fail(VARNELT_ARC_ERROR_FILE_CRC, inflater_.fault());
             }
-            if (stream_.avail_in == 0 && remaining == 0 && stream_.avail_out != 0) {
+            if (pending.empty() && remaining == 0 && step.produced < buffers.out.size()) {
                 return member.fail(VARNELT_ARC_ERROR_FILE_CRC, "compressed data ends early");
             }
         }
-        if (stream_.avail_in != 0 || remaining != 0) {
+        if (!pending.empty() || remaining != 0) {
             return member.fail(VARNELT_ARC_ERROR_HEADER_BROKEN,
                                "compressed data ends before its size");
         }
@@ -285,8 +270,8 @@ public:
     }
 
 private:
-    z_stream stream_{};
-    bool ready_ = false;
+    Inflater inflater_{InflateFormat::Gzip};
+    bool used_ = false;
 };
 
 // libbz2 has no reset, so each member gets a stream of its own.

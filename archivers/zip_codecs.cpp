@@ -2,7 +2,6 @@
 
 #include <bzlib.h>
 #include <lzma.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -10,6 +9,7 @@
 #include <type_traits>
 
 #include "deflate64.h"
+#include "inflate.h"
 #include "zip_format.h"
 
 namespace varnelt::archiver::zip {
@@ -28,7 +28,7 @@ public:
 };
 
 // A decoder over a library's stream. Codec says how the library starts, steps and frees it;
-// zlib, libbz2 and liblzma streams all take their buffers as pointers and counts.
+// libbz2 and liblzma streams both take their buffers as pointers and counts.
 template <typename Codec>
 class LibraryDecoder final : public StreamDecoder {
 public:
@@ -57,29 +57,6 @@ public:
 private:
     typename Codec::Stream stream_{};
     DecodeStatus status_;
-};
-
-// Raw deflate, as ZIP stores it.
-struct Inflate {
-    using Stream = z_stream;
-    static DecodeStatus start(z_stream& stream) {
-        return inflateInit2(&stream, -MAX_WBITS) == Z_OK ? DecodeStatus::More
-                                                         : DecodeStatus::NoMemory;
-    }
-    static void finish(z_stream& stream) { inflateEnd(&stream); }
-    static DecodeStatus step(z_stream& stream) {
-        switch (inflate(&stream, Z_NO_FLUSH)) {
-            case Z_STREAM_END:
-                return DecodeStatus::End;
-            case Z_OK:
-            case Z_BUF_ERROR:
-                return DecodeStatus::More;
-            case Z_MEM_ERROR:
-                return DecodeStatus::NoMemory;
-            default:
-                return DecodeStatus::Corrupt;
-        }
-    }
 };
 
 struct Bunzip2 {
@@ -203,7 +180,7 @@ std::unique_ptr<StreamDecoder> makeDecoder(uint16_t method, uint64_t uncompresse
         case kStored:
             return std::make_unique<StoredDecoder>();
         case kDeflate:
-            return std::make_unique<LibraryDecoder<Inflate>>();
+            return std::make_unique<Inflater>(InflateFormat::Raw);
         case kDeflate64:
             return std::make_unique<Deflate64Decoder>();
         case kBzip2:

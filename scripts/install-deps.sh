@@ -8,6 +8,8 @@ packages=(
     # Qt's own dialogs and standard buttons in Japanese
     qt6-translations-l10n
     libarchive-dev liblhasa-dev libmspack-dev zlib1g-dev libbz2-dev liblzma-dev libseccomp-dev
+    # inflate (zlib stands in where it is missing)
+    libisal-dev
     libgtest-dev libgmock-dev
     fonts-ipafont-gothic
     # fixtures and reference testers

@@ -1,10 +1,10 @@
-// Deflate through zlib and BZip2 through libbz2.
+// Deflate through the shared inflater and BZip2 through libbz2.
 #include <bzlib.h>
-#include <zlib.h>
 
 #include <climits>
 
 #include "../codec_faults.h"
+#include "../inflate.h"
 #include "decoder_stage.h"
 #include "decoders.h"
 #include "fault.h"
@@ -12,7 +12,7 @@
 namespace varnelt::archiver::sevenzip {
 namespace {
 
-// Both libraries count in unsigned int; the windows and blocks handed to them are smaller.
+// libbz2 counts in unsigned int; the windows and blocks handed to it are smaller.
 unsigned int clampedSize(size_t size) {
     return static_cast<unsigned int>(std::min<size_t>(size, UINT_MAX));
 }
@@ -20,32 +20,21 @@ unsigned int clampedSize(size_t size) {
 class DeflateStage final : public DecoderStage {
 public:
     DeflateStage(std::unique_ptr<Stage> input, uint64_t size)
-        : DecoderStage(std::move(input), size) {
-        if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) {
-            fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
-        }
-    }
-    ~DeflateStage() override { inflateEnd(&stream_); }
+        : DecoderStage(std::move(input), size) {}
 
 private:
     Step decode(std::span<const uint8_t> in, std::span<uint8_t> out) override {
-        stream_.next_in = const_cast<Bytef*>(in.data());
-        stream_.avail_in = clampedSize(in.size());
-        stream_.next_out = out.data();
-        stream_.avail_out = clampedSize(out.size());
-        const unsigned int inBefore = stream_.avail_in;
-        const unsigned int outBefore = stream_.avail_out;
-        const int ret = inflate(&stream_, Z_NO_FLUSH);
-        if (ret == Z_MEM_ERROR) {
+        const DecodeStep step = inflater_.decode(in, in.empty(), out);
+        if (step.status == DecodeStatus::NoMemory) {
             fail(VARNELT_ARC_ERROR_ENOUGH_MEMORY, kOutOfMemory);
         }
-        if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR) {
-            fail(VARNELT_ARC_ERROR_FILE_CRC, "Deflate: " + inflateFault(stream_.msg));
+        if (step.status == DecodeStatus::Corrupt) {
+            fail(VARNELT_ARC_ERROR_FILE_CRC, "Deflate: " + inflater_.fault());
         }
-        return {inBefore - stream_.avail_in, outBefore - stream_.avail_out, ret == Z_STREAM_END};
+        return {step.consumed, step.produced, step.status == DecodeStatus::End};
     }
 
-    z_stream stream_{};
+    Inflater inflater_{InflateFormat::Raw};
 };
 
 class Bzip2Stage final : public DecoderStage {
