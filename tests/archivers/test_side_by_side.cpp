@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <atomic>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 
@@ -55,6 +56,19 @@ void expectSameAnswers(const BoundLibrary& library, const QString& path, const c
 QByteArray flipped(QByteArray bytes, qsizetype at) {
     bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
     return bytes;
+}
+
+// A bit flipped at each fraction of the archive is found, with threads as with one.
+void expectDamageFoundAlike(const BoundLibrary& library, const ScratchDir& scratch,
+                            const QByteArray& archive, std::initializer_list<double> fractions,
+                            const QString& extension) {
+    for (const double where : fractions) {
+        const qsizetype at = static_cast<qsizetype>(where * static_cast<double>(archive.size()));
+        const QString path = scratch.path(QStringLiteral("bad%1.").arg(at) + extension);
+        writeFile(path, flipped(archive, at));
+        ASSERT_NE(answerOf(library, path, 1).code, 0) << at;
+        expectSameAnswers(library, path, qPrintable(QStringLiteral("damaged at %1").arg(at)));
+    }
 }
 
 class SideBySideZip : public ::testing::Test {
@@ -146,13 +160,7 @@ TEST_F(SideBySideXz, BlocksDecodedSideBySideFailWhereOneThreadFails) {
     ASSERT_EQ(answerOf(tar_, intact, 1).code, 0);
     expectSameAnswers(tar_, intact, "intact");
     // A damaged first, middle and last block, and a damaged index.
-    for (const double where : {0.02, 0.5, 0.93}) {
-        const qsizetype at = static_cast<qsizetype>(where * static_cast<double>(compressed.size()));
-        const QString path = scratch_.path(QStringLiteral("bad%1.txz").arg(at));
-        writeFile(path, flipped(compressed, at));
-        ASSERT_NE(answerOf(tar_, path, 1).code, 0) << at;
-        expectSameAnswers(tar_, path, qPrintable(QStringLiteral("damaged at %1").arg(at)));
-    }
+    expectDamageFoundAlike(tar_, scratch_, compressed, {0.02, 0.5, 0.93}, QStringLiteral("txz"));
     const QString cut = scratch_.path(QStringLiteral("cut.txz"));
     writeFile(cut, compressed.first(compressed.size() * 2 / 3));
     expectSameAnswers(tar_, cut, "cut");
@@ -174,13 +182,7 @@ TEST(SideBySideSevenZip, FoldersDecodedSideBySideFailWhereOneThreadFails) {
     ASSERT_EQ(answerOf(sevenZip, intact, 1).code, 0);
     expectSameAnswers(sevenZip, intact, "intact");
     const QByteArray bytes = readFile(intact);
-    for (const double where : {0.05, 0.5, 0.85}) {
-        const qsizetype at = static_cast<qsizetype>(where * static_cast<double>(bytes.size()));
-        const QString path = scratch.path(QStringLiteral("bad%1.7z").arg(at));
-        writeFile(path, flipped(bytes, at));
-        ASSERT_NE(answerOf(sevenZip, path, 1).code, 0) << at;
-        expectSameAnswers(sevenZip, path, qPrintable(QStringLiteral("damaged at %1").arg(at)));
-    }
+    expectDamageFoundAlike(sevenZip, scratch, bytes, {0.05, 0.5, 0.85}, QStringLiteral("7z"));
     // Two damaged folders: the first in the archive's order is the one named.
     const qsizetype early = bytes.size() / 5;
     const QString twice = scratch.path(QStringLiteral("twice.7z"));
