@@ -3,7 +3,8 @@
 # the libFuzzer targets with clang, makes a seed corpus with the project's own archive makers,
 # and runs each fuzzer on it. Findings land in fuzz-corpus/<library>/.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]   (the libraries unlha32 unzip32 cab32 tar32
-# unrar32 sevenzip32 bga32 and the decoders and parsers deflate64 sevenzip_header sevenzip_bcj2;
+# unrar32 sevenzip32 bga32 and the decoders and parsers deflate64 inflate lzh_decoder
+# bzip2_blocks sevenzip_header sevenzip_bcj2;
 # all by default)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -12,7 +13,8 @@ shift || true
 if [ "$#" -gt 0 ]; then
     libraries=("$@")
 else
-    libraries=(unlha32 unzip32 deflate64 cab32 tar32 unrar32 sevenzip32 sevenzip_header sevenzip_bcj2 bga32)
+    libraries=(unlha32 unzip32 deflate64 inflate lzh_decoder bzip2_blocks cab32 tar32 unrar32
+        sevenzip32 sevenzip_header sevenzip_bcj2 bga32)
 fi
 jobs="$(nproc)"
 
