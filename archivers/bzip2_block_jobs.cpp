@@ -4,20 +4,16 @@
 #include <new>
 #include <span>
 
-#include "bzip2_stream.h"
-
 namespace varnelt::archiver {
 namespace {
 
 constexpr size_t kOutputStep = size_t{1} << 20;
 
 // Sets good, kept, size and output.
-void decodeFrame(BlockJob& job) {
-    Bunzip2 bunzip2;
-    if (!bunzip2.ready()) {
+void decodeFrame(bzip2::BlockDecoder& decoder, BlockJob& job) {
+    if (!decodeBlock(decoder, job)) {
         return;
     }
-    std::span<const uint8_t> in(job.frame);
     std::vector<uint8_t> scratch;
     job.kept = true;
     while (!job.abandoned.load(std::memory_order_relaxed)) {
@@ -33,14 +29,10 @@ void decodeFrame(BlockJob& job) {
         } else {
             room = scratch;
         }
-        const Bunzip2::Result result = bunzip2.decompress(in, room);
-        in = in.subspan(result.consumed);
-        job.size += result.produced;
-        if (result.rc == BZ_STREAM_END) {
-            job.good = in.empty();
-            break;
-        }
-        if (result.rc != BZ_OK || (result.consumed == 0 && result.produced == 0)) {
+        const bzip2::BlockPiece piece = decoder.produce(room);
+        job.size += piece.produced;
+        if (piece.state != bzip2::BlockOutput::More) {
+            job.good = piece.state == bzip2::BlockOutput::End;
             break;
         }
     }
@@ -52,14 +44,37 @@ void decodeFrame(BlockJob& job) {
 
 }  // namespace
 
+bool decodeBlock(bzip2::BlockDecoder& decoder, const BlockJob& job) {
+    return job.frame.size() > BlockJob::kFrameBlockByte &&
+           decoder.decode(std::span(job.frame).subspan(BlockJob::kFrameBlockByte), job.bits,
+                          job.frame[3] - unsigned{'0'});
+}
+
 BlockWorkers::BlockWorkers(int threads) {
-    for (int i = 0; i < threads; ++i) {
-        threads_.emplace_back([this](std::stop_token stop) { run(stop); });
+    try {
+        for (int i = 0; i < threads; ++i) {
+            threads_.emplace_back([this] { run(); });
+        }
+    } catch (...) {
+        stop();  // a thread that could not start leaves the others to be joined
+        throw;
     }
 }
 
 BlockWorkers::~BlockWorkers() {
-    dropPending();
+    stop();
+}
+
+void BlockWorkers::stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        pending_.clear();
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) {
+        thread.join();
+    }
 }
 
 void BlockWorkers::submit(std::shared_ptr<BlockJob> job) {
@@ -85,19 +100,22 @@ void BlockWorkers::dropPending() {
     pending_.clear();
 }
 
-void BlockWorkers::run(std::stop_token stop) {
+void BlockWorkers::run() {
+    // One decoder a thread, so that its tables are allocated once for all of its blocks.
+    bzip2::BlockDecoder decoder;
     for (;;) {
         std::shared_ptr<BlockJob> job;
         {
             std::unique_lock lock(mutex_);
-            if (!wake_.wait(lock, stop, [this] { return !pending_.empty(); })) {
+            wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+            if (stopping_) {
                 return;
             }
             job = std::move(pending_.front());
             pending_.pop_front();
         }
         try {
-            decodeFrame(*job);
+            decodeFrame(decoder, *job);
         } catch (const std::bad_alloc&) {
             job->good = false;  // the stream is then decoded in one thread
         }

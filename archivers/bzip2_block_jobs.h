@@ -1,5 +1,5 @@
-// Threads that decode framed bzip2 blocks (see bzip2_bits.h), each checked by libbz2 on its
-// own, for the block decoder to hand on in order.
+// Threads that decode framed bzip2 blocks (see bzip2_bits.h), each checked on its own by the own
+// block decoder, for the stream decoder to hand on in order.
 #pragma once
 
 #include <atomic>
@@ -11,14 +11,21 @@
 #include <thread>
 #include <vector>
 
+#include "bzip2_block_decoder.h"
+
 namespace varnelt::archiver {
 
 struct BlockJob {
-    explicit BlockJob(std::vector<uint8_t> framed) : frame(std::move(framed)) {}
+    // blockBits: the block's bits after its magic, which the frame holds from kFrameBlockByte on.
+    BlockJob(std::vector<uint8_t> framed, uint64_t blockBits)
+        : frame(std::move(framed)), bits(blockBits) {}
+
+    static constexpr size_t kFrameBlockByte = 10;  // after the stream header and block magic
 
     std::vector<uint8_t> frame;
+    uint64_t bits = 0;
     // Set by the thread that decoded the job, read once done() says so.
-    bool good = false;  // libbz2 ended the frame exactly at its end, every CRC matching
+    bool good = false;  // the block ended exactly at its end, its CRC matching
     bool kept = false;  // output holds all of it, else it is decoded again from frame
     uint64_t size = 0;  // bytes of output
     std::vector<uint8_t> output;
@@ -26,6 +33,9 @@ struct BlockJob {
     std::atomic<bool> abandoned{false};
     bool done = false;  // guarded by the workers' lock
 };
+
+// Starts decoding the job's block: false when the decoder refuses it.
+bool decodeBlock(bzip2::BlockDecoder& decoder, const BlockJob& job);
 
 class BlockWorkers {
 public:
@@ -44,13 +54,15 @@ public:
     void dropPending();
 
 private:
-    void run(std::stop_token stop);
+    void run();
+    void stop();
 
     std::mutex mutex_;
-    std::condition_variable_any wake_;
+    std::condition_variable wake_;
     std::condition_variable finished_;
     std::deque<std::shared_ptr<BlockJob>> pending_;
-    std::vector<std::jthread> threads_;  // last, so that they stop before the rest goes
+    bool stopping_ = false;  // guarded by mutex_
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace varnelt::archiver

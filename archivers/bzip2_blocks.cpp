@@ -181,17 +181,15 @@ private:
         }
         if (!bigBlock_) {
             bigBlock_.emplace();
-            bigBlockIn_ = front.frame;
+            if (!decodeBlock(*bigBlock_, front)) {
+                return std::nullopt;
+            }
         }
-        if (!bigBlock_->ready()) {
+        const bzip2::BlockPiece piece = bigBlock_->produce(out);
+        if (piece.state == bzip2::BlockOutput::Bad || piece.produced == 0) {
             return std::nullopt;
         }
-        const Bunzip2::Result result = bigBlock_->decompress(bigBlockIn_, out);
-        bigBlockIn_ = bigBlockIn_.subspan(result.consumed);
-        if ((result.rc != BZ_OK && result.rc != BZ_STREAM_END) || result.produced == 0) {
-            return std::nullopt;
-        }
-        return result.produced;
+        return piece.produced;
     }
 
     // Frames and hands out blocks until enough are in flight or the stream's end is found:
@@ -230,8 +228,9 @@ private:
         }
         const uint32_t crc =
             static_cast<uint32_t>(bitsAt(window_, nextBlock_ - windowBits + kMagicBits, kCrcBits));
-        auto job = std::make_shared<BlockJob>(
-            bzip2::frameBlock(window_, nextBlock_ - windowBits, magic->bit, level_));
+        const uint64_t begin = nextBlock_ - windowBits;
+        auto job = std::make_shared<BlockJob>(bzip2::frameBlock(window_, begin, magic->bit, level_),
+                                              magic->bit - begin - kMagicBits);
         workers_.submit(job);
         inFlight_.push_back(std::move(job));
         combined_ = bzip2::combineCrc(combined_, crc);
@@ -342,8 +341,8 @@ private:
 
     std::deque<std::shared_ptr<BlockJob>> inFlight_;  // in stream order
     uint64_t frontDelivered_ = 0;
-    std::optional<Bunzip2> bigBlock_;  // decoding the front block again, its output not kept
-    std::span<const uint8_t> bigBlockIn_;
+    // Decoding the front block again, its output not kept.
+    std::optional<bzip2::BlockDecoder> bigBlock_;
 
     std::unique_ptr<Bzip2Decoder> replay_;
     uint64_t skip_ = 0;  // output of the replay already handed on

@@ -1,8 +1,9 @@
 // The blocks of each bzip2 stream decoded side by side. Blocks are found by their magics, each
-// is framed as a one-block stream that libbz2 decodes and checks on a thread of its own, and
-// their output is handed on in order. A magic may also occur by chance inside compressed data,
-// so a block's own decode never decides: whatever the blocks cannot vouch for, the stream is
-// decoded again from its start by libbz2 alone, with the output already handed on skipped.
+// is decoded and checked on a thread of its own by the own block decoder (which accepts only what
+// libbz2 accepts), and their output is handed on in order. A magic may also occur by chance
+// inside compressed data, so a block's own decode never decides: whatever the blocks cannot
+// vouch for, the stream is decoded again from its start by libbz2 alone, with the output already
+// handed on skipped.
 //
 // The answers are those of sequentialBzip2Decoder() fed the same steps: a sequential step that
 // fails drops what it produced, at most one output buffer, so that much of the output is held

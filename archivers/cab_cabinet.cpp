@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cab_mszip.h"
 #include "core.h"
 #include "failure.h"
 #include "little_endian.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr size_t kHeaderSize = 36;
 constexpr size_t kFolderEntrySize = 8;
-constexpr size_t kDataHeaderSize = 8;
 // libmspack reads the names of neighbouring cabinets up to this many bytes, NUL included.
 constexpr size_t kMaxNameSize = 256;
 
@@ -107,15 +107,10 @@ int32_t skipName(const InputFile& file, uint64_t& position) {
     return VARNELT_ARC_OK;
 }
 
-struct FolderData {
-    uint64_t offset;  // of the first CFDATA block
-    uint32_t blocks;
-};
-
 // Where each folder's CFDATA blocks lie, as the cabinet header at base says; libmspack keeps
 // this to itself.
 int32_t readFolderData(const InputFile& file, uint64_t base, std::vector<FolderData>& folders,
-                       size_t& dataReserve) {
+                       uint8_t& dataReserve) {
     uint8_t header[kHeaderSize];
     if (!file.readAt(header, sizeof header, base)) {
         return failWith(VARNELT_ARC_ERROR_EOF, kCut);
@@ -153,12 +148,8 @@ int32_t readFolderData(const InputFile& file, uint64_t base, std::vector<FolderD
 }
 
 // The decoded size of each folder: the sum of its CFDATA blocks' uncompressed sizes.
-int32_t decodedFolderSizes(const InputFile& file, uint64_t base, std::vector<uint64_t>& sizes) {
-    std::vector<FolderData> folders;
-    size_t dataReserve = 0;
-    if (const int32_t rc = readFolderData(file, base, folders, dataReserve); rc != VARNELT_ARC_OK) {
-        return rc;
-    }
+int32_t decodedFolderSizes(const InputFile& file, const std::vector<FolderData>& folders,
+                           uint8_t dataReserve, std::vector<uint64_t>& sizes) {
     // Every block takes its header's bytes of the file. Counting them all against the file
     // also bounds the walk below when folders claim the same blocks.
     uint64_t blocks = 0;
@@ -233,9 +224,15 @@ int32_t Cabinet::open() {
 }
 
 int32_t Cabinet::verify(DecodedSink& sink) {
+    std::vector<FolderData> folders;
+    uint8_t dataReserve = 0;
     std::vector<uint64_t> sizes;
-    if (const int32_t rc =
-            decodedFolderSizes(file_, static_cast<uint64_t>(cabinet_->base_offset), sizes);
+    if (const int32_t rc = readFolderData(file_, static_cast<uint64_t>(cabinet_->base_offset),
+                                          folders, dataReserve);
+        rc != VARNELT_ARC_OK) {
+        return rc;
+    }
+    if (const int32_t rc = decodedFolderSizes(file_, folders, dataReserve, sizes);
         rc != VARNELT_ARC_OK) {
         return rc;
     }
@@ -263,14 +260,21 @@ int32_t Cabinet::verify(DecodedSink& sink) {
     }
     // Files of one folder may overlap or all start at its beginning; extracting them one by
     // one would decode the folder again for each. One extraction spanning the whole folder
-    // decodes it once and reads every block, those that no file uses included.
+    // decodes it once and reads every block, those that no file uses included. An MSZIP folder
+    // that the fast inflater cannot vouch for is given to libmspack from its start again.
     mscab_decompressor* const d = decompressor_.get();
+    const bool spansCabinets = (cabinet_->flags & (MSCAB_HDR_PREVCAB | MSCAB_HDR_NEXTCAB)) != 0;
     CountingSink counted(sink);
     system_.setSink(&counted);
     size_t index = 0;
     char noName[] = "";
     for (mscabd_folder* folder = cabinet_->folders; folder; folder = folder->next, ++index) {
         if (sizes[index] == 0) {
+            continue;
+        }
+        counted.reset();
+        if (MSCABD_COMP_METHOD(folder->comp_type) == MSCAB_COMP_MSZIP && !spansCabinets &&
+            mszipFolderIntact(file_, folders[index], dataReserve, counted)) {
             continue;
         }
         mscabd_file whole{};

@@ -29,7 +29,8 @@ public:
     // OK once the headers are read, else an error code.
     int32_t open();
     // After open(): checks that every file lies inside its folder's decoded data, then decodes
-    // each folder once into sink. OK or an error code.
+    // each folder once into sink (an MSZIP folder that the fast inflater gave up on is given to
+    // sink again from its start, by libmspack). OK or an error code.
     int32_t verify(DecodedSink& sink);
 
     const mscabd_cabinet& cabinet() const { return *cabinet_; }

@@ -232,6 +232,11 @@ public:
         return true;
     }
 
+    bool setDictionary(std::span<const uint8_t> history) {
+        return isal_inflate_set_dict(&state_, const_cast<uint8_t*>(history.data()),
+                                     clamped(history.size())) == COMP_OK;
+    }
+
     DecodeStep decode(std::span<const uint8_t> input, std::span<uint8_t> output) {
         if (failed_) {
             return {0, 0, DecodeStatus::Corrupt};
@@ -343,6 +348,11 @@ public:
 
     bool reset() { return ready_ && inflateReset(&stream_) == Z_OK; }
 
+    bool setDictionary(std::span<const uint8_t> history) {
+        return ready_ &&
+               inflateSetDictionary(&stream_, history.data(), clamped(history.size())) == Z_OK;
+    }
+
     DecodeStep decode(std::span<const uint8_t> input, std::span<uint8_t> output) {
         if (!ready_) {
             return {0, 0, DecodeStatus::NoMemory};
@@ -391,6 +401,10 @@ DecodeStep Inflater::decode(std::span<const uint8_t> input, bool /*lastInput*/,
 
 bool Inflater::reset() {
     return engine_->reset();
+}
+
+bool Inflater::setDictionary(std::span<const uint8_t> history) {
+    return engine_->setDictionary(history);
 }
 
 std::string Inflater::fault() const {

@@ -27,6 +27,9 @@ public:
                       std::span<uint8_t> output) override;
     // Ready for a new stream or member of the same format. False when memory ran out.
     bool reset();
+    // A raw stream's history before its first byte (its last 32 KiB count), given right after
+    // construction or reset(). False when the library refused it.
+    bool setDictionary(std::span<const uint8_t> history);
     // Why the last step answered Corrupt, in inflateFault's words: "CRC mismatch", "size
     // mismatch", or "damaged data: " and what is wrong.
     std::string fault() const;

@@ -5,15 +5,20 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "failure.h"
+#include "side_by_side.h"
+#include "thread_budget.h"
 
 namespace varnelt::archiver {
 
@@ -25,6 +30,11 @@ namespace {
 
 // Large reads keep the number of calls through libarchive low on big archives.
 constexpr size_t kReadBlockSize = 256 * 1024;
+// What a reader that skips from header to header reads after each skip: a header and then some,
+// not a large block of data it is about to skip too.
+constexpr size_t kAfterSkipReadSize = 4 * 1024;
+
+enum class Reads { Large, ShortAfterSkip };
 
 // libarchive converts names to the charset of the calling thread's locale and warns when it
 // cannot, e.g. a UTF-8 name under the C locale. The program's locale is not ours to change,
@@ -50,12 +60,25 @@ private:
     locale_t previous_ = LC_GLOBAL_LOCALE;
 };
 
+// The calling thread's locale, as a part on another thread runs under it: made once, as making a
+// locale looks for its files.
+class BorrowedLocaleScope {
+public:
+    explicit BorrowedLocaleScope(locale_t locale) : previous_(uselocale(locale)) {}
+    ~BorrowedLocaleScope() { uselocale(previous_); }
+    BorrowedLocaleScope(const BorrowedLocaleScope&) = delete;
+    BorrowedLocaleScope& operator=(const BorrowedLocaleScope&) = delete;
+
+private:
+    locale_t previous_;
+};
+
 // Hands libarchive the opened file through positioned reads, so that nothing reopens the path
 // and a refused read is recorded on the file.
 class PlainFileSource final : public InputSource {
 public:
-    explicit PlainFileSource(const InputFile& file)
-        : file_(file), buffer_(std::make_unique<uint8_t[]>(kReadBlockSize)) {}
+    PlainFileSource(const InputFile& file, Reads reads)
+        : file_(file), buffer_(std::make_unique<uint8_t[]>(kReadBlockSize)), reads_(reads) {}
 
     int attach(archive* reader) override {
         archive_read_set_callback_data(reader, this);
@@ -70,8 +93,10 @@ private:
 
     static la_ssize_t read(archive* reader, void* self, const void** buffer) {
         PlainFileSource& source = of(self);
+        const size_t length = source.skipped_ ? kAfterSkipReadSize : kReadBlockSize;
+        source.skipped_ = false;
         const ptrdiff_t got =
-            source.file_.readSomeAt(source.buffer_.get(), kReadBlockSize, source.position_);
+            source.file_.readSomeAt(source.buffer_.get(), length, source.position_);
         if (got < 0) {
             archive_set_error(reader, EIO, "read error");
             return ARCHIVE_FATAL;
@@ -88,6 +113,7 @@ private:
         const uint64_t left = source.position_ < size ? size - source.position_ : 0;
         const uint64_t skipped = request > 0 ? std::min(static_cast<uint64_t>(request), left) : 0;
         source.position_ += skipped;
+        source.skipped_ = source.reads_ == Reads::ShortAfterSkip && skipped > 0;
         return static_cast<la_int64_t>(skipped);
     }
 
@@ -107,6 +133,8 @@ private:
     const InputFile& file_;
     std::unique_ptr<uint8_t[]> buffer_;
     uint64_t position_ = 0;
+    Reads reads_;
+    bool skipped_ = false;
 };
 
 // A reader over its input. The source is declared first so that it outlives the reader,
@@ -182,13 +210,15 @@ int32_t classify(archive* reader, Phase phase, const InputSource& source,
     return failWith(code, reason.empty() || place.empty() ? reason : place + ": " + reason);
 }
 
-OpenedReader openReader(const LibarchiveFormat& format, const InputFile& file) {
+OpenedReader openReader(const LibarchiveFormat& format, const InputFile& file,
+                        Reads reads = Reads::Large) {
     OpenedReader opened;
     if (file.size() == 0) {
         opened.error = VARNELT_ARC_ERROR_NOT_ARC_FILE;
         return opened;
     }
-    opened.source = format.openSource ? format.openSource(file) : plainFileSource(file);
+    opened.source = format.openSource ? format.openSource(file)
+                                      : std::make_unique<PlainFileSource>(file, reads);
     opened.reader.reset(archive_read_new());
     if (!opened.source || !opened.reader) {
         opened.error = VARNELT_ARC_ERROR_ENOUGH_MEMORY;
@@ -229,10 +259,145 @@ std::string entryName(archive_entry* entry, bool backslashSeparators) {
     return raw == nullptr ? std::string() : storedNameToUtf8(raw, backslashSeparators);
 }
 
+std::unique_ptr<DataCheck> makeCheck(const LibarchiveFormat& format, const InputFile& file) {
+    return format.makeDataCheck ? format.makeDataCheck(file) : nullptr;
+}
+
+// A header that failed; the entry it belongs to has no name yet.
+int32_t headerFailure(archive* reader, Phase phase, const InputSource& source, uint64_t entries) {
+    return classify(
+        reader, phase, source,
+        phase == Phase::FirstHeader ? std::nullopt : std::optional<EntryLabel>({{}, entries + 1}));
+}
+
+// What the test answers once the reader has met the archive's end after every entry passed.
+int32_t afterLastEntry(InputSource& source, DataCheck* check, uint64_t entries,
+                       const std::optional<EntryLabel>& firstEncrypted) {
+    if (entries == 0) {
+        if (const int32_t empty = source.emptyArchive(); empty != VARNELT_ARC_OK) {
+            return empty;
+        }
+    }
+    if (const int32_t tail = source.finish(); tail != VARNELT_ARC_OK) {
+        return tail;
+    }
+    if (const int32_t end = check ? check->endArchive() : VARNELT_ARC_OK; end != VARNELT_ARC_OK) {
+        return end;
+    }
+    if (firstEncrypted) {
+        return failWith(VARNELT_ARC_ERROR_PASSWORD,
+                        inEntry("no password for the encrypted data", firstEncrypted->name,
+                                firstEncrypted->number));
+    }
+    return VARNELT_ARC_OK;
+}
+
+// An entry whose data a reader of its own tests.
+struct EntryPart {
+    uint64_t number = 0;  // its place in the archive, from 1
+    std::string name;
+    la_int64_t size = 0;
+};
+
+// Bounds what the walk over the headers keeps of a hostile archive's entries.
+constexpr size_t kMostParts = size_t{1} << 20;
+// Each reader reads every header on its way, so entries much smaller than this cost more to
+// reach than to test: their archive is tested in order. Judged on the first entries, so that an
+// archive of small files does not pay for the whole walk.
+constexpr uint64_t kLeastMeanPartSize = 128 * 1024;
+constexpr size_t kJudgedParts = 256;
+
+// The test's walk over the headers alone, entries with data left to the parts.
+struct Listing {
+    std::vector<EntryPart> parts;
+    uint64_t partBytes = 0;
+    uint64_t entries = 0;
+    std::optional<EntryLabel> firstEncrypted;
+    // What ended the walk before the archive's end, found after every part.
+    std::optional<int32_t> failure;
+    std::string failureReason;
+
+    bool partsWorthIt() const {
+        return partBytes / std::max<size_t>(parts.size(), 1) >= kLeastMeanPartSize;
+    }
+
+    // Records the answer that ends the walk and answers whether it does.
+    bool ends(int32_t code) {
+        if (code == VARNELT_ARC_OK) {
+            return false;
+        }
+        failure = code;
+        failureReason = recordedReason(code);
+        return true;
+    }
+};
+
+// A reader lent to the parts, kept at the entry where it stopped.
+struct PartReader {
+    OpenedReader opened;
+    std::unique_ptr<DataCheck> check;
+    uint64_t headersRead = 0;
+};
+
+// Readers handed on from part to part, so that each skips forward only.
+class ReaderPool {
+public:
+    // The idle reader furthest on that has not yet passed the entry; nullptr when none is idle.
+    std::unique_ptr<PartReader> take(uint64_t entry) {
+        const std::scoped_lock lock(mutex_);
+        auto best = idle_.end();
+        for (auto it = idle_.begin(); it != idle_.end(); ++it) {
+            if ((*it)->headersRead < entry &&
+                (best == idle_.end() || (*it)->headersRead > (*best)->headersRead)) {
+                best = it;
+            }
+        }
+        if (best == idle_.end()) {
+            return nullptr;
+        }
+        std::unique_ptr<PartReader> reader = std::move(*best);
+        idle_.erase(best);
+        return reader;
+    }
+    void giveBack(std::unique_ptr<PartReader> reader) {
+        const std::scoped_lock lock(mutex_);
+        idle_.push_back(std::move(reader));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<PartReader>> idle_;
+};
+
+// Moves the reader to the part's entry, skipping the data of those before it, and reads the
+// entry's data. nullopt when the reader sees the archive otherwise than the walk did.
+std::optional<int32_t> readPart(PartReader& lent, const EntryPart& part, bool backslashSeparators) {
+    archive* reader = lent.opened.reader.get();
+    for (;;) {
+        archive_entry* entry = nullptr;
+        if (archive_read_next_header(reader, &entry) != ARCHIVE_OK) {
+            return std::nullopt;
+        }
+        if (++lent.headersRead < part.number) {
+            if (lent.check) {
+                lent.check->passEntry(reader, entry);
+            }
+            continue;
+        }
+        const EntryLabel label{entryName(entry, backslashSeparators), part.number};
+        if (label.name != part.name || archive_entry_size(entry) != part.size ||
+            archive_entry_is_encrypted(entry) ||
+            (lent.check && lent.check->beginEntry(reader, entry, label))) {
+            return std::nullopt;
+        }
+        return readEntryData(reader, *lent.opened.source, lent.check.get(), label);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<InputSource> plainFileSource(const InputFile& file) {
-    return std::make_unique<PlainFileSource>(file);
+    return std::make_unique<PlainFileSource>(file, Reads::Large);
 }
 
 std::string libarchiveReason(archive* reader) {
@@ -249,13 +414,18 @@ std::string libarchiveReason(archive* reader) {
 
 int32_t LibarchiveBackend::test(const InputFile& file) const {
     const Utf8LocaleScope locale;
+    if (threadBudget() > 1 && format_.entriesApart) {
+        if (const std::optional<int32_t> apart = testApart(file)) {
+            return *apart;
+        }
+        clearFailure();  // the test in order records its own reasons, as if made alone
+    }
     const OpenedReader opened = openReader(format_, file);
     if (opened.error != VARNELT_ARC_OK) {
         return opened.error;
     }
     archive* reader = opened.reader.get();
-    const std::unique_ptr<DataCheck> check =
-        format_.makeDataCheck ? format_.makeDataCheck(file) : nullptr;
+    const std::unique_ptr<DataCheck> check = makeCheck(format_, file);
     // Encrypted entries cannot be checked without a password: they are skipped, every other
     // entry is still verified, and a real fault anywhere wins over the password answer.
     std::optional<EntryLabel> firstEncrypted;
@@ -267,11 +437,7 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
             break;
         }
         if (status != ARCHIVE_OK) {
-            // The entry whose header failed has no name yet.
-            return classify(reader, phase, *opened.source,
-                            phase == Phase::FirstHeader
-                                ? std::nullopt
-                                : std::optional<EntryLabel>({{}, entries + 1}));
+            return headerFailure(reader, phase, *opened.source, entries);
         }
         const EntryLabel label{entryName(entry, format_.backslashSeparators), ++entries};
         if (const auto checked = check ? check->beginEntry(reader, entry, label) : std::nullopt) {
@@ -291,23 +457,106 @@ int32_t LibarchiveBackend::test(const InputFile& file) const {
             return result;
         }
     }
-    if (entries == 0) {
-        if (const int32_t empty = opened.source->emptyArchive(); empty != VARNELT_ARC_OK) {
-            return empty;
+    return afterLastEntry(*opened.source, check.get(), entries, firstEncrypted);
+}
+
+// The walk of test() over the headers, each entry's data skipped unless it has none; the entries
+// with data are then read side by side, each by a reader of its own, and decided in the archive's
+// order with the answers and reasons the walk in order gives.
+std::optional<int32_t> LibarchiveBackend::testApart(const InputFile& file) const {
+    const OpenedReader opened = openReader(format_, file, Reads::ShortAfterSkip);
+    if (opened.error != VARNELT_ARC_OK) {
+        return std::nullopt;
+    }
+    archive* reader = opened.reader.get();
+    const std::unique_ptr<DataCheck> check = makeCheck(format_, file);
+    Listing listing;
+    for (Phase phase = Phase::FirstHeader;; phase = Phase::Header) {
+        archive_entry* entry = nullptr;
+        const int status = archive_read_next_header(reader, &entry);
+        if (status == ARCHIVE_EOF) {
+            break;
+        }
+        if (phase == Phase::FirstHeader &&
+            (status != ARCHIVE_OK || !format_.entriesApart(reader, file))) {
+            return std::nullopt;
+        }
+        if (status != ARCHIVE_OK) {
+            listing.ends(headerFailure(reader, phase, *opened.source, listing.entries));
+            break;
+        }
+        const EntryLabel label{entryName(entry, format_.backslashSeparators), ++listing.entries};
+        if (const auto checked = check ? check->beginEntry(reader, entry, label) : std::nullopt) {
+            if (listing.ends(*checked)) {
+                break;
+            }
+            continue;
+        }
+        if (archive_entry_is_encrypted(entry)) {
+            if (!listing.firstEncrypted) {
+                listing.firstEncrypted = label;
+            }
+            continue;
+        }
+        if (archive_entry_size(entry) <= 0) {
+            // Nothing to hand over: read here, as in order.
+            if (listing.ends(readEntryData(reader, *opened.source, check.get(), label))) {
+                break;
+            }
+            continue;
+        }
+        if (listing.parts.size() == kMostParts) {
+            return std::nullopt;
+        }
+        listing.parts.push_back({label.number, label.name, archive_entry_size(entry)});
+        listing.partBytes +=
+            std::min<uint64_t>(static_cast<uint64_t>(archive_entry_size(entry)), uint64_t{1} << 40);
+        if (listing.parts.size() == kJudgedParts && !listing.partsWorthIt()) {
+            return std::nullopt;
         }
     }
-    if (const int32_t tail = opened.source->finish(); tail != VARNELT_ARC_OK) {
-        return tail;
+    if (listing.parts.size() < 2 || !listing.partsWorthIt()) {
+        return std::nullopt;
     }
-    if (const int32_t end = check ? check->endArchive() : VARNELT_ARC_OK; end != VARNELT_ARC_OK) {
-        return end;
+    ReaderPool pool;
+    std::atomic<bool> doubt{false};
+    const locale_t locale = uselocale(static_cast<locale_t>(0));
+    const auto testPart = [&](size_t index) -> int32_t {
+        const BorrowedLocaleScope partLocale(locale);  // for helper threads as for this one
+        const EntryPart& part = listing.parts[index];
+        std::unique_ptr<PartReader> lent = pool.take(part.number);
+        if (!lent) {
+            lent = std::make_unique<PartReader>(PartReader{
+                openReader(format_, file, Reads::ShortAfterSkip), makeCheck(format_, file)});
+        }
+        const std::optional<int32_t> result =
+            lent->opened.error == VARNELT_ARC_OK
+                ? readPart(*lent, part, format_.backslashSeparators)
+                : std::nullopt;
+        if (!result) {
+            doubt = true;
+            return VARNELT_ARC_ERROR_HEADER_BROKEN;  // ends the walk; its answer is dropped
+        }
+        if (*result == VARNELT_ARC_OK) {
+            pool.giveBack(std::move(lent));
+        }
+        return *result;
+    };
+    const std::vector<PartOutcome> outcomes =
+        testSideBySide(listing.parts.size(), threadBudget(), testPart,
+                       [](int32_t result) { return result != VARNELT_ARC_OK; });
+    if (doubt) {
+        return std::nullopt;
     }
-    if (firstEncrypted) {
-        return failWith(VARNELT_ARC_ERROR_PASSWORD,
-                        inEntry("no password for the encrypted data", firstEncrypted->name,
-                                firstEncrypted->number));
+    for (const PartOutcome& outcome : outcomes) {
+        if (const int32_t result = replayOutcome(outcome); result != VARNELT_ARC_OK) {
+            return result;
+        }
     }
-    return VARNELT_ARC_OK;
+    if (listing.failure) {
+        return failWith(*listing.failure, listing.failureReason);
+    }
+    return afterLastEntry(*opened.source, check.get(), listing.entries, listing.firstEncrypted);
 }
 
 int32_t LibarchiveBackend::countEntries(const InputFile& file) const {

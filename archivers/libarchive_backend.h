@@ -58,6 +58,9 @@ public:
     // deliver as stored. label names the entry in the reasons the check records.
     virtual std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry,
                                               const EntryLabel& label) = 0;
+    // The reader has just read the header of an entry whose data another reader tests: keeps in
+    // step with the reader, checking nothing.
+    virtual void passEntry(archive* reader, archive_entry* entry) = 0;
     virtual void update(const void* data, size_t size) = 0;
     // The entry's data was read to its end: OK or an error code, its reason recorded.
     virtual int32_t endEntry() = 0;
@@ -76,6 +79,11 @@ struct LibarchiveFormat {
     std::unique_ptr<DataCheck> (*makeDataCheck)(const InputFile& file) = nullptr;
     // Names written by tools that use "\" between folders (see storedNameToUtf8).
     bool backslashSeparators = false;
+    // Asked once the reader has read the first entry's header: true when each entry's data can be
+    // tested by a reader of its own that skipped the entries before it (nothing solid, split over
+    // volumes or behind encrypted headers). The test then reads entries side by side when threads
+    // are lent; nullptr keeps it in order.
+    bool (*entriesApart)(archive* reader, const InputFile& file) = nullptr;
 };
 
 class LibarchiveBackend final : public Backend {
@@ -87,6 +95,9 @@ public:
     std::unique_ptr<ArchiveSession> open(const InputFile& file) const override;
 
 private:
+    // The test with entries read side by side, or nullopt where it must be made in order.
+    std::optional<int32_t> testApart(const InputFile& file) const;
+
     LibarchiveFormat format_;
 };
 

@@ -37,18 +37,8 @@ public:
     std::optional<int32_t> beginEntry(archive* reader, archive_entry* entry,
                                       const EntryLabel& label) override {
         label_ = label;
-        expected_.reset();
-        crc_ = crc32(0, nullptr, 0);
-        format_ = archive_format(reader);
-        if (!walker_ || format_ != ARCHIVE_FORMAT_RAR) {
-            walker_.reset();
-            return std::nullopt;
-        }
-        const auto header = nextFileHeader();
-        // The sizes agree unless the walk lost step with the reader; it then checks no more.
-        if (!header || (archive_entry_filetype(entry) == AE_IFREG &&
-                        header->unpackedSize != static_cast<uint64_t>(archive_entry_size(entry)))) {
-            walker_.reset();
+        const auto header = follow(reader, entry);
+        if (!header) {
             return std::nullopt;
         }
         const bool whole =
@@ -76,7 +66,28 @@ public:
                    : VARNELT_ARC_OK;
     }
 
+    void passEntry(archive* reader, archive_entry* entry) override { follow(reader, entry); }
+
 private:
+    // The file header of the entry the reader has just read, the walk kept in step with it.
+    std::optional<Block> follow(archive* reader, archive_entry* entry) {
+        expected_.reset();
+        crc_ = crc32(0, nullptr, 0);
+        format_ = archive_format(reader);
+        if (!walker_ || format_ != ARCHIVE_FORMAT_RAR) {
+            walker_.reset();
+            return std::nullopt;
+        }
+        const auto header = nextFileHeader();
+        // The sizes agree unless the walk lost step with the reader; it then checks no more.
+        if (!header || (archive_entry_filetype(entry) == AE_IFREG &&
+                        header->unpackedSize != static_cast<uint64_t>(archive_entry_size(entry)))) {
+            walker_.reset();
+            return std::nullopt;
+        }
+        return header;
+    }
+
     // Records what is wrong with the current entry, naming it, and answers code.
     int32_t fail(int32_t code, std::string_view what) const {
         return failWith(code, inEntry(what, label_.name, label_.number));
@@ -139,6 +150,13 @@ const Backend& formatBackend() {
         .makeDataCheck = [](const InputFile& file) -> std::unique_ptr<DataCheck> {
             return std::make_unique<Rar4Check>(file);
         },
+        // RAR 5 archives are read in order: their headers are not walked here.
+        .entriesApart =
+            [](archive* reader, const InputFile& file) {
+                const auto first = rar4::findFirstBlock(file);
+                return archive_format(reader) == ARCHIVE_FORMAT_RAR && first &&
+                       rar4::filesStandAlone(file, *first);
+            },
     });
     return backend;
 }

@@ -20,6 +20,7 @@ constexpr size_t kStubSearchLimit = 1024 * 1024;
 constexpr const char* kCut = "unexpected end of archive";
 
 constexpr size_t kBaseSize = 7;
+constexpr size_t kFirstRead = 256;
 constexpr size_t kFileHeaderSize = 32;
 constexpr size_t kLargeFileHeaderSize = 40;
 // RAR 2 kept an old-style comment inside the main header; its HEAD_CRC covers only the fixed
@@ -71,7 +72,11 @@ int32_t BlockWalker::next(std::optional<Block>& block) {
         return position_ == fileSize ? VARNELT_ARC_OK : failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     std::vector<uint8_t>& header = header_;
-    if (fileSize - position_ < kBaseSize || !file_.readAt(header.data(), kBaseSize, position_)) {
+    // Most headers are short: one read takes the whole of one, whose size is not yet known.
+    const ptrdiff_t got = fileSize - position_ < kBaseSize
+                              ? 0
+                              : file_.readSomeAt(header.data(), kFirstRead, position_);
+    if (got < static_cast<ptrdiff_t>(kBaseSize)) {
         return failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     Block found;
@@ -87,8 +92,9 @@ int32_t BlockWalker::next(std::optional<Block>& block) {
     if (size < least || (!hasData && (found.flags & kLongBlock) != 0 && size < kBaseSize + 4)) {
         return failWith(VARNELT_ARC_ERROR_HEADER_BROKEN, "damaged block header");
     }
+    const auto have = static_cast<size_t>(got);
     if (fileSize - position_ < size ||
-        !file_.readAt(&header[kBaseSize], size - kBaseSize, position_ + kBaseSize)) {
+        (size > have && !file_.readAt(&header[have], size - have, position_ + have))) {
         return failWith(VARNELT_ARC_ERROR_EOF, kCut);
     }
     if (const auto covered = checkedLength(found.type, found.flags, size);
@@ -129,6 +135,31 @@ int32_t verifyChain(const InputFile& file, uint64_t firstBlock) {
         if (block->type == kEndArchive ||
             (block->type == kMainHead && (block->flags & kEncryptedHeaders) != 0)) {
             return VARNELT_ARC_OK;  // encrypted headers cannot be walked without the password
+        }
+    }
+}
+
+bool filesStandAlone(const InputFile& file, uint64_t firstBlock) {
+    BlockWalker walker(file, firstBlock);
+    for (bool first = true;; first = false) {
+        std::optional<Block> block;
+        if (walker.next(block) != VARNELT_ARC_OK) {
+            return false;  // whatever lies past a break was never looked at
+        }
+        if (!block) {
+            return !first;  // written without an end block
+        }
+        if (first) {
+            constexpr uint16_t kShared = kVolume | kSolidArchive | kFirstVolume | kEncryptedHeaders;
+            if (block->type != kMainHead || (block->flags & kShared) != 0) {
+                return false;
+            }
+        } else if (block->type == kFileHead || block->type == kServiceHead) {
+            if ((block->flags & (kSplitBefore | kSplitAfter | kSolidFile)) != 0) {
+                return false;
+            }
+        } else if (block->type == kEndArchive) {
+            return true;
         }
     }
 }

@@ -16,8 +16,11 @@ enum : uint16_t {
     kSplitBefore = 0x0001,
     kSplitAfter = 0x0002,
     kEncryptedData = 0x0004,
+    kSolidFile = 0x0010,         // file header: its data goes on from the previous file's
     kEncryptedHeaders = 0x0080,  // main header: every later header is encrypted
 };
+// Main header flags.
+enum : uint16_t { kVolume = 0x0001, kSolidArchive = 0x0008, kFirstVolume = 0x0100 };
 constexpr uint8_t kStoredMethod = 0x30;
 
 struct Block {
@@ -59,5 +62,10 @@ private:
 // end of the file when the archive was written without one: OK, or why the chain is broken.
 // What follows the end-of-archive block is not the archive's.
 int32_t verifyChain(const InputFile& file, uint64_t firstBlock);
+
+// True when the chain is whole to its end and each file's data stands on its own: the archive is
+// neither solid nor a volume, no file is split or goes on from the one before, and the headers
+// are not encrypted. Records the reason when the chain is broken.
+bool filesStandAlone(const InputFile& file, uint64_t firstBlock);
 
 }  // namespace varnelt::archiver::rar4

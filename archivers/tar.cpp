@@ -14,7 +14,6 @@
 #include <lzma.h>
 #include <sys/types.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -25,8 +24,8 @@
 #include <string>
 
 #include "bzip2_blocks.h"
-#include "codec_faults.h"
 #include "failure.h"
+#include "inflate.h"
 #include "libarchive_backend.h"
 #include "thread_budget.h"
 
@@ -66,7 +65,7 @@ private:
     bool zerosOnly_ = true;
 };
 
-struct DecodeStep {
+struct CodecStep {
     enum class State { More, MemberEnd, Failed };
     size_t consumed = 0;
     size_t produced = 0;
@@ -75,8 +74,8 @@ struct DecodeStep {
 };
 
 // A step that stopped on a fault, its reason recorded (an empty one leaves the code's own).
-DecodeStep failedStep(int32_t error, const std::string& reason) {
-    return {0, 0, DecodeStep::State::Failed, failWith(error, reason)};
+CodecStep failedStep(int32_t error, const std::string& reason) {
+    return {0, 0, CodecStep::State::Failed, failWith(error, reason)};
 }
 
 // One compressed stream format. A stream may hold several members back to back.
@@ -84,8 +83,8 @@ class Codec {
 public:
     virtual ~Codec() = default;
     // Decodes from in to out. inputEnded says that no byte follows in.
-    virtual DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
-                              bool inputEnded) = 0;
+    virtual CodecStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                             bool inputEnded) = 0;
     // True when byte may begin another member, which restart() then prepares for.
     virtual bool beginsMember(uint8_t byte) const = 0;
     virtual bool restart() = 0;
@@ -93,38 +92,32 @@ public:
 
 class GzipCodec final : public Codec {
 public:
-    GzipCodec() { ready_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; }
-    ~GzipCodec() override { inflateEnd(&stream_); }
-    bool ready() const { return ready_; }
+    bool ready() const { return true; }
 
-    DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
-                      bool inputEnded) override {
-        stream_.next_in = const_cast<Bytef*>(in);
-        stream_.avail_in = static_cast<uInt>(inSize);
-        stream_.next_out = out;
-        stream_.avail_out = static_cast<uInt>(outSize);
-        // inflate verifies the trailer's CRC-32 and length before it answers Z_STREAM_END.
-        const int rc = inflate(&stream_, Z_NO_FLUSH);
-        DecodeStep step{inSize - stream_.avail_in, outSize - stream_.avail_out};
-        if (rc == Z_STREAM_END) {
-            step.state = DecodeStep::State::MemberEnd;
-        } else if (rc == Z_MEM_ERROR) {
-            return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY, {});
-        } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            // Damaged data or trailer.
-            return failedStep(VARNELT_ARC_ERROR_FILE_CRC,
-                              inflateFault(stream_.msg) + " in the gzip stream");
-        } else if (step.consumed == 0 && step.produced == 0 && inputEnded) {
-            return failedStep(VARNELT_ARC_ERROR_EOF, "unexpected end of the gzip stream");
+    CodecStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                     bool inputEnded) override {
+        // The member's trailer, CRC-32 and length, is verified before the inflater answers End.
+        const DecodeStep step = inflater_.decode({in, inSize}, inputEnded, {out, outSize});
+        switch (step.status) {
+            case DecodeStatus::End:
+                return {step.consumed, step.produced, CodecStep::State::MemberEnd};
+            case DecodeStatus::More:
+                if (step.consumed == 0 && step.produced == 0 && inputEnded) {
+                    return failedStep(VARNELT_ARC_ERROR_EOF, "unexpected end of the gzip stream");
+                }
+                return {step.consumed, step.produced};
+            case DecodeStatus::NoMemory:
+                return failedStep(VARNELT_ARC_ERROR_ENOUGH_MEMORY, {});
+            default:
+                return failedStep(VARNELT_ARC_ERROR_FILE_CRC,
+                                  inflater_.fault() + " in the gzip stream");
         }
-        return step;
     }
     bool beginsMember(uint8_t byte) const override { return byte == 0x1F; }
-    bool restart() override { return inflateReset(&stream_) == Z_OK; }
+    bool restart() override { return inflater_.reset(); }
 
 private:
-    z_stream stream_{};
-    bool ready_ = false;
+    Inflater inflater_{InflateFormat::Gzip};
 };
 
 // Given threads, the blocks of each stream are decoded side by side, with the same answers.
@@ -133,15 +126,15 @@ public:
     explicit Bzip2Codec(const InputFile& file) : decoder_(makeDecoder(file)) {}
     bool ready() const { return decoder_ != nullptr; }
 
-    DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
-                      bool inputEnded) override {
+    CodecStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                     bool inputEnded) override {
         const Bzip2Step step = decoder_->decode({in, inSize}, inputEnded, {out, outSize});
         if (step.status == Bzip2Status::Failed) {
-            return {0, 0, DecodeStep::State::Failed, step.error};
+            return {0, 0, CodecStep::State::Failed, step.error};
         }
         return {step.consumed, step.produced,
-                step.status == Bzip2Status::StreamEnd ? DecodeStep::State::MemberEnd
-                                                      : DecodeStep::State::More};
+                step.status == Bzip2Status::StreamEnd ? CodecStep::State::MemberEnd
+                                                      : CodecStep::State::More};
     }
     bool beginsMember(uint8_t byte) const override { return byte == 'B'; }
     bool restart() override { return decoder_->restart(); }
@@ -190,19 +183,19 @@ public:
     ~XzCodec() override { lzma_end(&stream_); }
     bool ready() const { return ready_; }
 
-    DecodeStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
-                      bool inputEnded) override {
+    CodecStep decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                     bool inputEnded) override {
         stream_.next_in = in;
         stream_.avail_in = inSize;
         stream_.next_out = out;
         stream_.avail_out = outSize;
         const lzma_ret rc = lzma_code(&stream_, inputEnded ? LZMA_FINISH : LZMA_RUN);
-        DecodeStep step{inSize - stream_.avail_in, outSize - stream_.avail_out};
+        CodecStep step{inSize - stream_.avail_in, outSize - stream_.avail_out};
         switch (rc) {
             case LZMA_OK:
                 return step;
             case LZMA_STREAM_END:
-                step.state = DecodeStep::State::MemberEnd;
+                step.state = CodecStep::State::MemberEnd;
                 return step;
             case LZMA_BUF_ERROR:
                 return failedStep(VARNELT_ARC_ERROR_EOF, "unexpected end of the xz stream");
@@ -340,13 +333,13 @@ private:
                 inPos_ = inEnd_;
                 continue;
             }
-            const DecodeStep step =
+            const CodecStep step =
                 codec_->decode(in, available, output_.get(), kOutputSize, inputEnded_);
-            if (step.state == DecodeStep::State::Failed) {
+            if (step.state == CodecStep::State::Failed) {
                 return fail(step.error);
             }
             inPos_ += step.consumed;
-            if (step.state == DecodeStep::State::MemberEnd) {
+            if (step.state == CodecStep::State::MemberEnd) {
                 state_ = State::BetweenMembers;
             }
             if (step.produced > 0) {

@@ -4,7 +4,7 @@
 # and runs each fuzzer on it. Findings land in fuzz-corpus/<library>/.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]   (the libraries unlha32 unzip32 cab32 tar32
 # unrar32 sevenzip32 bga32 and the decoders and parsers deflate64 inflate lzh_decoder
-# bzip2_blocks sevenzip_header sevenzip_bcj2;
+# bzip2_blocks bzip2_decoder sevenzip_header sevenzip_bcj2;
 # all by default)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,8 +13,8 @@ shift || true
 if [ "$#" -gt 0 ]; then
     libraries=("$@")
 else
-    libraries=(unlha32 unzip32 deflate64 inflate lzh_decoder bzip2_blocks cab32 tar32 unrar32
-        sevenzip32 sevenzip_header sevenzip_bcj2 bga32)
+    libraries=(unlha32 unzip32 deflate64 inflate lzh_decoder bzip2_blocks bzip2_decoder cab32 tar32
+        unrar32 sevenzip32 sevenzip_header sevenzip_bcj2 bga32)
 fi
 jobs="$(nproc)"
 

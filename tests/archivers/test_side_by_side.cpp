@@ -15,42 +15,19 @@
 #include "tests/support/archive_makers.h"
 #include "tests/support/bound_library.h"
 #include "tests/support/scratch.h"
+#include "tests/support/threaded_answers.h"
 #include "tests/support/tool_makers.h"
 #include "tests/support/zip_writer.h"
 
 namespace varnelt::test {
 namespace {
 
-constexpr int kThreadCounts[] = {2, 3, 8};
-
-struct Answer {
-    int32_t code;
-    int32_t count;
-    QString reason;
-    bool operator==(const Answer&) const = default;
-};
-
-void PrintTo(const Answer& answer, std::ostream* out) {
-    *out << "code " << answer.code << ", count " << answer.count << ", reason \""
-         << answer.reason.toStdString() << "\"";
-}
-
-Answer answerOf(const BoundLibrary& library, const QString& path, int threads) {
-    library.setThreads(threads);
-    Answer answer{library.test(path), library.count(path), {}};
-    library.test(path);
-    answer.reason = library.reason();
-    library.setThreads(1);
-    return answer;
-}
+using Answer = ThreadedAnswer;
+constexpr auto answerOf = answerWithThreads;
 
 // Every lent thread count gives the answer of one thread.
 void expectSameAnswers(const BoundLibrary& library, const QString& path, const char* label) {
-    const Answer sequential = answerOf(library, path, 1);
-    for (const int threads : kThreadCounts) {
-        EXPECT_EQ(answerOf(library, path, threads), sequential)
-            << label << " with " << threads << " threads";
-    }
+    test::expectSameAnswers(library, path, label, {2, 3, 8});
 }
 
 QByteArray flipped(QByteArray bytes, qsizetype at) {

@@ -51,7 +51,7 @@ uint32_t attributes(Kind kind, bool unixHost) {
 
 QByteArray fileBlock(const Item& item, const Options& options) {
     const QByteArray name = storedName(item);
-    uint16_t flags = kLongBlock | (item.kind == Kind::Folder ? kDirectoryFlags : 0);
+    uint16_t flags = kLongBlock | item.flags | (item.kind == Kind::Folder ? kDirectoryFlags : 0);
     for (const char c : name) {
         if (static_cast<uint8_t>(c) >= 0x80) {
             flags |= kUnicodeName;
@@ -107,7 +107,7 @@ QByteArray archive(const QList<Item>& items, const Options& options) {
     QByteArray mainFields;
     putLe(mainFields, 0, 2);  // RESERVED1
     putLe(mainFields, 0, 4);  // RESERVED2
-    bytes += block(kMainHead, 0, mainFields);
+    bytes += block(kMainHead, options.mainFlags, mainFields);
     for (const Item& item : items) {
         bytes += fileBlock(item, options);
     }

@@ -22,6 +22,8 @@ struct Item {
     // The METHOD field. The bytes are stored as they are whatever it says, as RAR does for a
     // link's target.
     uint8_t method = 0x30;
+    // More HEAD_FLAGS bits: 0x0004 marks the data encrypted, 0x0010 solid with the file before.
+    uint16_t flags = 0;
 };
 
 struct Options {
@@ -30,6 +32,8 @@ struct Options {
     bool unixHost = false;
     // RAR leaves the end-of-archive block out when asked to (-en).
     bool endBlock = true;
+    // The main header's HEAD_FLAGS: 0x0008 marks a solid archive.
+    uint16_t mainFlags = 0;
 };
 
 // The layout, for tests that damage a chosen place.
