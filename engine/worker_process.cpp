@@ -75,7 +75,7 @@ void WorkerProcess::send(const worker::TestRequest& request) {
 
 void WorkerProcess::dropQueued() {
     dropping_ = true;
-    process_.write(worker::EncodeDrop());
+    process_.write(worker::EncodeDrop(inFlight_.front()));
 }
 
 void WorkerProcess::finish() {

@@ -23,7 +23,7 @@ public:
 
     void start();
     void send(const worker::TestRequest& request);
-    // Tests not yet begun come back as skipped.
+    // Tests not yet begun come back as skipped, all but the oldest: the one under test.
     void dropQueued();
     // Asked to give back its unbegun tests, and more than one test is still out.
     bool dropping() const { return dropping_; }

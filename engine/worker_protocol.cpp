@@ -26,8 +26,8 @@ QByteArray frame(MessageKind kind, Write&& write) {
     return bytes;
 }
 
-QByteArray emptyFrame(MessageKind kind) {
-    return frame(kind, [](QDataStream&) {});
+QByteArray serialFrame(MessageKind kind, quint64 serial) {
+    return frame(kind, [&](QDataStream& out) { out << serial; });
 }
 
 template <typename Read>
@@ -40,6 +40,14 @@ auto decode(const QByteArray& body, Read&& read)
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<quint64> decodeSerial(const QByteArray& body) {
+    return decode(body, [](QDataStream& in) {
+        quint64 serial = 0;
+        in >> serial;
+        return serial;
+    });
 }
 
 void writeRules(QDataStream& out, const CheckRules& rules) {
@@ -79,8 +87,8 @@ QByteArray EncodeTest(const TestRequest& request) {
     });
 }
 
-QByteArray EncodeDrop() {
-    return emptyFrame(MessageKind::Drop);
+QByteArray EncodeDrop(quint64 keep) {
+    return serialFrame(MessageKind::Drop, keep);
 }
 
 QByteArray EncodeReady() {
@@ -97,7 +105,7 @@ QByteArray EncodeAnswer(const TestAnswer& answer) {
 }
 
 QByteArray EncodeSkipped(quint64 serial) {
-    return frame(MessageKind::Skipped, [&](QDataStream& out) { out << serial; });
+    return serialFrame(MessageKind::Skipped, serial);
 }
 
 QByteArray EncodeRefused(const QString& why) {
@@ -166,11 +174,11 @@ std::optional<TestAnswer> DecodeAnswer(const QByteArray& body) {
 }
 
 std::optional<quint64> DecodeSkipped(const QByteArray& body) {
-    return decode(body, [](QDataStream& in) {
-        quint64 serial = 0;
-        in >> serial;
-        return serial;
-    });
+    return decodeSerial(body);
+}
+
+std::optional<quint64> DecodeDrop(const QByteArray& body) {
+    return decodeSerial(body);
 }
 
 std::optional<quint32> DecodeReady(const QByteArray& body) {

@@ -20,7 +20,7 @@ enum class MessageKind : quint8 {
     // program to worker
     Configure = 1,  // once, first: the libraries and the rules
     Test = 2,       // one file
-    Drop = 3,       // answer Skipped for every test not yet begun
+    Drop = 3,       // answer Skipped for every test not yet begun but the one kept
     // worker to program
     Ready = 11,    // libraries loaded, limits and sandbox in place
     Answer = 12,   // one file decided
@@ -59,9 +59,11 @@ struct Frame {
 
 QByteArray EncodeConfiguration(const Configuration& configuration);
 QByteArray EncodeTest(const TestRequest& request);
-QByteArray EncodeDrop();
+// `keep` is the test the program counts as under test: the worker begins it even when
+// it had not yet done so when the Drop arrived.
+QByteArray EncodeDrop(quint64 keep);
 // Changes whenever a message changes, so that a worker of another build is told apart.
-inline constexpr quint32 kProtocolVersion = 2;
+inline constexpr quint32 kProtocolVersion = 3;
 
 QByteArray EncodeReady();  // carries kProtocolVersion
 QByteArray EncodeAnswer(const TestAnswer& answer);
@@ -72,6 +74,7 @@ std::optional<Configuration> DecodeConfiguration(const QByteArray& body);
 std::optional<TestRequest> DecodeTest(const QByteArray& body);
 std::optional<TestAnswer> DecodeAnswer(const QByteArray& body);
 std::optional<quint64> DecodeSkipped(const QByteArray& body);
+std::optional<quint64> DecodeDrop(const QByteArray& body);
 QString DecodeRefused(const QByteArray& body);
 // The worker's protocol version; nullopt for a body that holds none.
 std::optional<quint32> DecodeReady(const QByteArray& body);

@@ -194,15 +194,27 @@ private:
                 }
                 break;
             case MessageKind::Drop:
-                for (const TestRequest& dropped : tests_) {
-                    answers_.add(EncodeSkipped(dropped.serial));
+                if (const std::optional<quint64> keep = DecodeDrop(frame.body)) {
+                    drop(*keep);
+                } else {
+                    ended_ = true;
                 }
-                tests_.clear();
-                answers_.flush();
                 break;
             default:
                 break;
         }
+    }
+
+    // The kept test may still wait here when the Drop was sent just as it was handed over.
+    void drop(quint64 keep) {
+        std::erase_if(tests_, [&](const TestRequest& queued) {
+            if (queued.serial == keep) {
+                return false;
+            }
+            answers_.add(EncodeSkipped(queued.serial));
+            return true;
+        });
+        answers_.flush();
     }
 
     int in_;

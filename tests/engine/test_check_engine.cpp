@@ -16,6 +16,8 @@
 #include "checkers/verdicts.h"
 #include "engine/check_engine.h"
 #include "engine/run_setup.h"
+#include "engine/worker_process.h"
+#include "engine/worker_protocol.h"
 #include "tests/support/archive_makers.h"
 #include "tests/support/fake_library.h"
 #include "tests/support/scratch.h"
@@ -231,6 +233,34 @@ TEST_F(CheckEngineTest, FirstStopLetsTheFileUnderTestFinishAndDisposeOf) {
     EXPECT_FALSE(QFile::exists(first));
     EXPECT_FALSE(QFile::exists(slow)) << "the file under test is disposed of as usual";
     EXPECT_TRUE(QFile::exists(after));
+}
+
+TEST_F(CheckEngineTest, DropThatArrivesBeforeAnyTestBeganKeepsTheOldest) {
+    // Configuration, two tests and the Drop reach the worker in one read, before it has
+    // loaded its library: the oldest test is the one the window shows as under test.
+    fake(QStringLiteral("a.zip"), "command=0");
+    fake(QStringLiteral("b.zip"), "command=0");
+    WorkerProcess worker(settings_.workerProgram,
+                         worker::EncodeConfiguration(
+                             {{{ArchiveFormat::ZIP, fakeLibraryPath()}}, settings_.rules, 0}));
+    std::vector<quint64> answered;
+    std::vector<quint64> skipped;
+    QEventLoop loop;
+    QObject::connect(&worker, &WorkerProcess::answered,
+                     [&](const worker::TestAnswer& answer) { answered.push_back(answer.serial); });
+    QObject::connect(&worker, &WorkerProcess::skipped,
+                     [&](quint64 serial) { skipped.push_back(serial); });
+    QObject::connect(&worker, &WorkerProcess::died, &loop, &QEventLoop::quit);
+    worker.start();
+    for (quint64 serial = 0; serial < 2; ++serial) {
+        worker.send({serial, 0, files_[serial].path(), files_[serial].name, 1});
+    }
+    worker.dropQueued();
+    worker.finish();
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(answered, (std::vector<quint64>{0}));
+    EXPECT_EQ(skipped, (std::vector<quint64>{1}));
 }
 
 TEST_F(CheckEngineTest, SecondStopAbandonsTheFileUnderTest) {

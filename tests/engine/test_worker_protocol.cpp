@@ -18,7 +18,7 @@ TEST(WorkerProtocol, FramesSurviveBeingCutAtEveryByte) {
                               .format = ArchiveFormat::SevenZip,
                               .reason = QStringLiteral("CRC mismatch in 日本/a.txt")}};
     const QByteArray stream =
-        EncodeTest(request) + EncodeAnswer(answer) + EncodeAnswer(damaged) + EncodeDrop();
+        EncodeTest(request) + EncodeAnswer(answer) + EncodeAnswer(damaged) + EncodeDrop(7);
     for (qsizetype cut = 1; cut < stream.size(); ++cut) {
         FrameReader reader;
         std::vector<Frame> frames;
@@ -50,6 +50,7 @@ TEST(WorkerProtocol, FramesSurviveBeingCutAtEveryByte) {
         EXPECT_EQ(bad->outcome.format, ArchiveFormat::SevenZip);
         EXPECT_EQ(bad->outcome.reason, damaged.outcome.reason);
         EXPECT_EQ(frames[3].kind, MessageKind::Drop);
+        EXPECT_EQ(DecodeDrop(frames[3].body), 7u) << "the test to keep";
     }
 }
 
