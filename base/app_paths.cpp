@@ -16,14 +16,27 @@ QString IniFilePath() {
            QStringLiteral("/varnelt/varnelt.ini");
 }
 
-QString HelpFilePath() {
+namespace {
+
+// A file or folder of the program's own data: beside the program in a build tree, in
+// ../share/varnelt once installed.
+QString ProgramData(const QString& relative) {
     const QString program = QCoreApplication::applicationDirPath();
-    const QString beside = program + QStringLiteral("/help/index.html");
-    if (QFileInfo(beside).isFile()) {
+    const QString beside = program + u'/' + relative;
+    if (QFileInfo::exists(beside)) {
         return beside;
     }
-    return QFileInfo(program + QStringLiteral("/../share/varnelt/help/index.html"))
-        .absoluteFilePath();
+    return QFileInfo(program + QStringLiteral("/../share/varnelt/") + relative).absoluteFilePath();
+}
+
+}  // namespace
+
+QString HelpFilePath(const QString& page) {
+    return ProgramData(QStringLiteral("help/") + page);
+}
+
+QString TranslationsFolder() {
+    return ProgramData(QStringLiteral("translations"));
 }
 
 QString WorkerProgramPath() {

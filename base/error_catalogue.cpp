@@ -1,5 +1,7 @@
 #include "base/error_catalogue.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstring>
 
@@ -14,26 +16,47 @@ struct CatalogueEntry {
 };
 
 constexpr CatalogueEntry kCatalogue[] = {
-    {ENOENT, "ファイルまたはフォルダが見つかりません。", "No such file or folder"},
-    {EACCES, "アクセスが拒否されました。", "Permission denied"},
-    {EPERM, "この操作は許可されていません。", "Operation not permitted"},
-    {EBUSY, "ファイルは使用中です。", "File in use"},
-    {ENOSPC, "ディスクの空き領域が不足しています。", "No space left on the device"},
-    {EROFS, "読み取り専用のファイルシステムです。", "Read-only file system"},
-    {EEXIST, "同じ名前のファイルが既に存在します。", "A file of that name already exists"},
-    {EISDIR, "フォルダに対しては実行できません。", "Is a folder"},
-    {ENOTDIR, "パスの途中がフォルダではありません。", "A part of the path is not a folder"},
-    {ENAMETOOLONG, "ファイル名が長すぎます。", "File name too long"},
-    {EIO, "入出力エラーが発生しました。", "Input/output error"},
-    {EXDEV, "別のファイルシステムへ移動できません。", "Cannot move across file systems"},
-    {EINVAL, "引数が正しくありません。", "Invalid argument"},
-    {kErrorInvalidPattern, "拡張子フィルタのパターン文字列が正しくありません。",
+    {ENOENT,
+     QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "ファイルまたはフォルダが見つかりません。"),
+     "No such file or folder"},
+    {EACCES, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "アクセスが拒否されました。"),
+     "Permission denied"},
+    {EPERM, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "この操作は許可されていません。"),
+     "Operation not permitted"},
+    {EBUSY, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "ファイルは使用中です。"), "File in use"},
+    {ENOSPC, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "ディスクの空き領域が不足しています。"),
+     "No space left on the device"},
+    {EROFS, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "読み取り専用のファイルシステムです。"),
+     "Read-only file system"},
+    {EEXIST, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "同じ名前のファイルが既に存在します。"),
+     "A file of that name already exists"},
+    {EISDIR, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "フォルダに対しては実行できません。"),
+     "Is a folder"},
+    {ENOTDIR, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "パスの途中がフォルダではありません。"),
+     "A part of the path is not a folder"},
+    {ENAMETOOLONG, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "ファイル名が長すぎます。"),
+     "File name too long"},
+    {EIO, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "入出力エラーが発生しました。"),
+     "Input/output error"},
+    {EXDEV, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "別のファイルシステムへ移動できません。"),
+     "Cannot move across file systems"},
+    {EINVAL, QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "引数が正しくありません。"),
+     "Invalid argument"},
+    {kErrorInvalidPattern,
+     QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue",
+                       "拡張子フィルタのパターン文字列が正しくありません。"),
      "Invalid pattern in the extension list"},
-    {kErrorNoFreeName, "移動先に使える名前がありません。", "No free name left in the destination"},
-    {kErrorIncompleteWrite, "ファイルを最後まで書き込めませんでした。",
+    {kErrorNoFreeName,
+     QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "移動先に使える名前がありません。"),
+     "No free name left in the destination"},
+    {kErrorIncompleteWrite,
+     QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "ファイルを最後まで書き込めませんでした。"),
      "The file could not be written completely"},
-    {kErrorNotRegularFile, "通常のファイルではありません。", "Not a regular file"},
-    {kErrorWorkerFailed, "書庫を検査するプロセスを開始できません。",
+    {kErrorNotRegularFile,
+     QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "通常のファイルではありません。"),
+     "Not a regular file"},
+    {kErrorWorkerFailed,
+     QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue", "書庫を検査するプロセスを開始できません。"),
      "The archive worker could not be started"},
 };
 
@@ -52,11 +75,15 @@ QString withPath(const QString& description, const QString& path) {
 
 }  // namespace
 
-QString JapaneseDescription(const RuntimeError& error) {
+QString DescriptionInUse(const RuntimeError& error) {
+    const auto inUse = [](const char* japanese) {
+        return QCoreApplication::translate("varnelt::ErrorCatalogue", japanese);
+    };
     const CatalogueEntry* entry = find(error.number);
     const QString text = entry != nullptr
-                             ? QString::fromUtf8(entry->japanese)
-                             : QStringLiteral("予期しないエラーが発生しました。(%1)")
+                             ? inUse(entry->japanese)
+                             : inUse(QT_TRANSLATE_NOOP("varnelt::ErrorCatalogue",
+                                                       "予期しないエラーが発生しました。(%1)"))
                                    .arg(QString::fromLocal8Bit(std::strerror(error.number)));
     return withPath(text, error.path);
 }

@@ -14,8 +14,9 @@ inline constexpr int kErrorIncompleteWrite = 1003;  // a write that stopped shor
 inline constexpr int kErrorNotRegularFile = 1004;   // a pipe, device or folder where a file was
 inline constexpr int kErrorWorkerFailed = 1005;     // the archive worker could not be started
 
-// The Japanese description shown in the error box, followed by the path.
-QString JapaneseDescription(const RuntimeError& error);
+// The description the window's error box shows, in the language in use (the Japanese is the
+// source), followed by the path.
+QString DescriptionInUse(const RuntimeError& error);
 // The English description of the command line: the reason, then the path.
 QString EnglishDescription(const RuntimeError& error);
 

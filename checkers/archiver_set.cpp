@@ -1,5 +1,7 @@
 #include "checkers/archiver_set.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 #include "base/paths.h"
@@ -16,10 +18,14 @@ QString FormatLibraryVersion(int version) {
     return QStringLiteral("%1.%2").arg(version / 100).arg(version % 100, 2, 10, QLatin1Char('0'));
 }
 
+QString NotInstalledMark() {
+    return QCoreApplication::translate("varnelt::ArchiverSet", "未導入");
+}
+
 QString FormatArchiverCaption(const QString& prefix, const QString& libraryFile, int version) {
     const QString head = prefix.leftJustified(4) + u'(' + libraryFile.leftJustified(13);
     if (version == -1) {
-        return head + kNotInstalledMark + u')';
+        return head + NotInstalledMark() + u')';
     }
     const QString number = FormatLibraryVersion(version);
     return number.isEmpty() ? QString() : head + QStringLiteral(" v") + number + u')';
@@ -56,7 +62,7 @@ QString ArchiverSet::caption(ArchiveFormat format) const {
 }
 
 bool ArchiverSet::installed(ArchiveFormat format) const {
-    return library(format) != nullptr && !caption(format).contains(kNotInstalledMark);
+    return library(format) != nullptr && !caption(format).contains(NotInstalledMark());
 }
 
 const ArchiverLibrary* ArchiverSet::library(ArchiveFormat format) const {

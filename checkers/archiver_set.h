@@ -24,7 +24,8 @@ QString FormatLibraryVersion(int version);
 
 QString FormatArchiverCaption(const QString& prefix, const QString& libraryFile, int version);
 
-inline const QString kNotInstalledMark = QStringLiteral("未導入");
+// The mark of a library that is not installed, in the language in use.
+QString NotInstalledMark();
 
 class ArchiverSet {
 public:

@@ -1,5 +1,6 @@
 // What a run checks for: the rule boxes, the count threshold and the verdict texts, taken
-// once when the run starts. The checkers read nothing else.
+// once when the run starts. The checkers read nothing else. The texts default to the language
+// in use where the rules are made.
 #pragma once
 
 #include <QString>
@@ -18,12 +19,17 @@ struct CheckRules {
     bool badNoFileSum = false;   // at least fileCountLimit entries
     bool badNoFileName = false;  // single entry named otherwise (only with the count rule at 2)
     int fileCountLimit = 2;
-    QString fileCountVerdict = FormatFileCountVerdict(2, kBadNoFileSumCaption);
+    QString fileCountVerdict = FormatFileCountVerdict(2, VerdictInUse(kBadNoFileSumCaption));
 
-    QString badFileCaption = kBadFileCaption;
-    QString badNoPasswordCaption = kBadNoPasswordCaption;
-    QString badNoExtCaption = kBadNoExtCaption;
-    QString badNoFileNameCaption = kBadNoFileNameCaption;
+    QString badFileCaption = VerdictInUse(kBadFileCaption);
+    QString badNoPasswordCaption = VerdictInUse(kBadNoPasswordCaption);
+    QString badNoExtCaption = VerdictInUse(kBadNoExtCaption);
+    QString badNoFileNameCaption = VerdictInUse(kBadNoFileNameCaption);
+
+    // No rule's verdicts. The worker has no catalogue: the run names these in the program.
+    QString goodVerdict = VerdictInUse(kGoodVerdict);
+    QString missingFileVerdict = VerdictInUse(kMissingFileVerdict);
+    QString unreadableFileVerdict = VerdictInUse(kUnreadableFileVerdict);
 };
 
 }  // namespace varnelt

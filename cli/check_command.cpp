@@ -15,6 +15,7 @@
 #include "base/paths.h"
 #include "base/version.h"
 #include "checkers/archiver_set.h"
+#include "cli/check_messages.h"
 #include "cli/check_options.h"
 #include "cli/check_report.h"
 #include "cli/interrupt_watch.h"
@@ -47,7 +48,7 @@ void printVersions(const ArchiverSet& archivers) {
         out << QString::fromLatin1(traits.name).leftJustified(5)
             << QString::fromLatin1(traits.libraryFile).leftJustified(15)
             << (archivers.installed(format) ? FormatLibraryVersion(archivers.version(format))
-                                            : QStringLiteral("not installed"))
+                                            : CheckMessages::tr("not installed"))
             << '\n';
     }
 }
@@ -98,11 +99,12 @@ int RunCheckCommand(const QByteArrayList& arguments) {
     try {
         command = ParseCheckCommandLine(arguments, archivers);
     } catch (const UsageError& error) {
-        err() << "varnelt-check: " << error.message << "\nTry 'varnelt-check --help'." << Qt::endl;
+        err() << "varnelt-check: " << error.message << '\n'
+              << CheckMessages::tr("Try 'varnelt-check --help'.") << Qt::endl;
         return 2;
     }
     if (command.request == CheckRequest::Help) {
-        QTextStream(stdout) << kCheckUsage;
+        QTextStream(stdout) << CheckMessages::tr(kCheckUsage);
         return 0;
     }
     if (command.request == CheckRequest::Version) {
@@ -111,8 +113,12 @@ int RunCheckCommand(const QByteArrayList& arguments) {
     }
     const CheckOptions& options = command.options;
     if (const MaybeError error = prepareDestination(options)) {
-        err() << "varnelt-check: the move destination: " << EnglishDescription(*error)
-              << (options.createDir ? "" : " (--create-dir makes it)") << Qt::endl;
+        err() << "varnelt-check: "
+              << (options.createDir ? CheckMessages::tr("the move destination: %1")
+                                    : CheckMessages::tr("the move destination: %1 (--create-dir "
+                                                        "makes it)"))
+                     .arg(EnglishDescription(*error))
+              << Qt::endl;
         return 2;
     }
 
@@ -179,8 +185,10 @@ int RunCheckCommand(const QByteArrayList& arguments) {
     loop.exec();
 
     if (!log.close()) {
-        err() << "varnelt-check: cannot write the log: "
-              << EnglishDescription(RuntimeError{log.error(), DecodePath(options.logFile)})
+        err() << "varnelt-check: "
+              << CheckMessages::tr("cannot write the log: %1")
+                     .arg(
+                         EnglishDescription(RuntimeError{log.error(), DecodePath(options.logFile)}))
               << Qt::endl;
         ++errors;
     }

@@ -9,10 +9,12 @@
 #include "base/name_decoding.h"
 #include "base/paths.h"
 #include "cli/action_words.h"
+#include "cli/check_messages.h"
 
 namespace varnelt {
 
-const char kCheckUsage[] =
+const char kCheckUsage[] = QT_TRANSLATE_NOOP(
+    "varnelt::CheckMessages",
     "Usage: varnelt-check [options] [--] PATH...\n"
     "\n"
     "Tests every archive among the given files and folders and writes a record of each\n"
@@ -87,7 +89,7 @@ const char kCheckUsage[] =
     "summary is printed and the exit status is 130.\n"
     "\n"
     "Exit status: 0 every file good, 1 at least one bad, missing or unreadable file, 2 bad\n"
-    "usage or an error.\n";
+    "usage or an error.\n");
 
 namespace {
 
@@ -109,10 +111,10 @@ std::vector<ArchiveFormat> parseFormats(const QString& list, const ArchiverSet& 
             kAllFormats.begin(), kAllFormats.end(),
             [&](ArchiveFormat f) { return name.trimmed() == QLatin1String(TraitsOf(f).name); });
         if (found == kAllFormats.end()) {
-            throw UsageError{QStringLiteral("unknown format '%1' in --formats").arg(name)};
+            throw UsageError{CheckMessages::tr("unknown format '%1' in --formats").arg(name)};
         }
         if (!archivers.installed(*found)) {
-            throw UsageError{QStringLiteral("format %1: its library %2 is not installed")
+            throw UsageError{CheckMessages::tr("format %1: its library %2 is not installed")
                                  .arg(name.trimmed(), QLatin1String(TraitsOf(*found).libraryFile))};
         }
         formats.push_back(*found);
@@ -135,7 +137,7 @@ void parseRules(const QString& list, CheckRules& rules) {
         } else if (rule == QLatin1String("name")) {
             rules.badNoFileName = true;
         } else {
-            throw UsageError{QStringLiteral("unknown rule '%1' in --rules").arg(name)};
+            throw UsageError{CheckMessages::tr("unknown rule '%1' in --rules").arg(name)};
         }
     }
 }
@@ -158,7 +160,8 @@ ExtensionFilter parseFilter(const QString& mode, const std::vector<ArchiveFormat
     auto filter = ExtensionFilter::fromList(list);
     if (!filter) {
         throw UsageError{
-            QStringLiteral("--filter '%1' holds an invalid pattern (an unclosed '[')").arg(mode)};
+            CheckMessages::tr("--filter '%1' holds an invalid pattern (an unclosed '[')")
+                .arg(mode)};
     }
     return *filter;
 }
@@ -175,7 +178,7 @@ size_t oneOf(const QString& option, const QString& value, const char* const (&wo
     for (const char* word : words) {
         choices << QLatin1String(word);
     }
-    throw UsageError{QStringLiteral("--%1 takes one of %2, not '%3'")
+    throw UsageError{CheckMessages::tr("--%1 takes one of %2, not '%3'")
                          .arg(option, choices.join(QStringLiteral(", ")), value)};
 }
 
@@ -246,7 +249,7 @@ CheckCommandLine ParseCheckCommandLine(const QByteArrayList& arguments,
         }
         const auto value = parseNumber(text(option), low, high);
         if (!value) {
-            throw UsageError{QStringLiteral("--%1 takes a number from %2 to %3, not '%4'")
+            throw UsageError{CheckMessages::tr("--%1 takes a number from %2 to %3, not '%4'")
                                  .arg(option.names().constFirst())
                                  .arg(low)
                                  .arg(high)
@@ -256,7 +259,7 @@ CheckCommandLine ParseCheckCommandLine(const QByteArrayList& arguments,
     };
     options.rules.fileCountLimit = number(count, 2, 999999, options.rules.fileCountLimit);
     options.rules.fileCountVerdict =
-        FormatFileCountVerdict(options.rules.fileCountLimit, kBadNoFileSumCaption);
+        FormatFileCountVerdict(options.rules.fileCountLimit, VerdictInUse(kBadNoFileSumCaption));
     options.filter = parseFilter(parser.isSet(filter) ? text(filter) : QStringLiteral("off"),
                                  options.formats, archivers);
     options.recursive = parser.isSet(recursive);
@@ -273,14 +276,15 @@ CheckCommandLine ParseCheckCommandLine(const QByteArrayList& arguments,
     }
     if (options.action == DisposalAction::Move) {
         if (!parser.isSet(moveTo) || parser.value(moveTo).isEmpty()) {
-            throw UsageError{QStringLiteral("--action move needs --move-to DIR")};
+            throw UsageError{CheckMessages::tr("--action move needs --move-to DIR")};
         }
         options.moveTo = AbsoluteNativePath(parser.value(moveTo).toLatin1());
         if (!options.moveTo.endsWith('/')) {
             options.moveTo += '/';
         }
     } else if (parser.isSet(moveTo) || parser.isSet(createDir)) {
-        throw UsageError{QStringLiteral("--move-to and --create-dir are only for --action move")};
+        throw UsageError{
+            CheckMessages::tr("--move-to and --create-dir are only for --action move")};
     }
     options.createDir = parser.isSet(createDir);
     if (parser.isSet(format)) {
@@ -298,10 +302,10 @@ CheckCommandLine ParseCheckCommandLine(const QByteArrayList& arguments,
         options.paths << path.toLatin1();
     }
     if (options.paths.isEmpty()) {
-        throw UsageError{QStringLiteral("no PATH given")};
+        throw UsageError{CheckMessages::tr("no PATH given")};
     }
     if (options.formats.empty()) {
-        throw UsageError{QStringLiteral("no archiver library is installed")};
+        throw UsageError{CheckMessages::tr("no archiver library is installed")};
     }
     return command;
 }

@@ -331,6 +331,20 @@ void CheckEngine::endWorker(WorkerProcess* worker) {
 }
 
 void CheckEngine::decide(size_t row, RowDecision decision) {
+    // The worker words these in the sources' language; the run's rules carry the one in use.
+    switch (decision.outcome.kind) {
+        case OutcomeKind::Good:
+            decision.outcome.verdict = settings_.rules.goodVerdict;
+            break;
+        case OutcomeKind::Missing:
+            decision.outcome.verdict = settings_.rules.missingFileVerdict;
+            break;
+        case OutcomeKind::Unreadable:
+            decision.outcome.verdict = settings_.rules.unreadableFileVerdict;
+            break;
+        case OutcomeKind::Bad:
+            break;
+    }
     if (const auto found = failures_.find(row); found != failures_.end()) {
         decision.failures = std::move(found->second);
         failures_.erase(found);

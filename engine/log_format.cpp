@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "targets/target_list_model.h"
+
 namespace varnelt {
 
 namespace {
@@ -21,9 +23,11 @@ QByteArray record(const QStringList& fields) {
 }  // namespace
 
 QByteArray LogHeaderRecord() {
-    return record({QStringLiteral("ファイル名"), QStringLiteral("フォルダ名"),
-                   QStringLiteral("サイズ"), QStringLiteral("更新日時"),
-                   QStringLiteral("検査結果")});
+    QStringList titles;
+    for (int column = 0; column < TargetListModel::ColumnCount; ++column) {
+        titles << TargetListModel::columnTitle(static_cast<TargetListModel::Column>(column));
+    }
+    return record(titles);
 }
 
 QByteArray LogRecord(const TargetRow& row) {

@@ -9,6 +9,7 @@
 
 namespace varnelt {
 
+// The list's column headers, in the language in use.
 QByteArray LogHeaderRecord();
 QByteArray LogRecord(const TargetRow& row);
 

@@ -20,6 +20,7 @@ struct TestFailure {
 };
 
 QString EnglishDescription(const TestFailure& failure);
-QString JapaneseDescription(const TestFailure& failure);
+// The window's description, in the language in use (the Japanese is the source).
+QString DescriptionInUse(const TestFailure& failure);
 
 }  // namespace varnelt

@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config clang
     qt6-base-dev qt6-base-private-dev libgl-dev
+    # lupdate and lrelease for the English catalogue, and their CMake functions
+    qt6-l10n-tools qt6-tools-dev
     # Qt's own dialogs and standard buttons in Japanese
     qt6-translations-l10n
     libarchive-dev liblhasa-dev libmspack-dev zlib1g-dev libbz2-dev liblzma-dev libseccomp-dev

@@ -6,6 +6,13 @@ namespace varnelt {
 
 TargetListModel::TargetListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+QString TargetListModel::columnTitle(Column column) {
+    static const char* const kTitles[ColumnCount] = {
+        QT_TR_NOOP("ファイル名"), QT_TR_NOOP("フォルダ名"), QT_TR_NOOP("サイズ"),
+        QT_TR_NOOP("更新日時"), QT_TR_NOOP("検査結果")};
+    return tr(kTitles[column]);
+}
+
 int TargetListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : size();
 }
@@ -50,13 +57,11 @@ QVariant TargetListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TargetListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const kHeaders[ColumnCount] = {"ファイル名", "フォルダ名", "サイズ",
-                                                      "更新日時", "検査結果"};
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) {
         return {};
     }
     if (role == Qt::DisplayRole) {
-        return QString::fromUtf8(kHeaders[section]);
+        return columnTitle(static_cast<Column>(section));
     }
     if (role == Qt::TextAlignmentRole) {
         return section == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter)

@@ -24,6 +24,9 @@ public:
 
     explicit TargetListModel(QObject* parent = nullptr);
 
+    // A column's header in the language in use; the log's header record has the same.
+    static QString columnTitle(Column column);
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

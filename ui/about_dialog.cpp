@@ -25,7 +25,7 @@ Widget* place(QWidget* parent, const char* name, const QRect& twipsRect, const Q
 
 AboutDialog::AboutDialog(Desktop& desktop, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(tr("バージョン情報"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(FromTwips(QSize(4095, 3150)));
@@ -42,11 +42,10 @@ AboutDialog::AboutDialog(Desktop& desktop, QWidget* parent) : QDialog(parent) {
                         place<QLabel>(frame, "lblCopyright", {120, 960, 3615, 255},
                                       QStringLiteral("Copyright (C) 2026 Varnelt developers")),
                         place<QLabel>(frame, "lblKomento", {120, 2040, 3615, 255},
-                                      QStringLiteral("このソフトは、フリーソフトです"))}) {
+                                      tr("このソフトは、フリーソフトです"))}) {
         label->setAlignment(Qt::AlignCenter);
     }
-    auto* close = place<QPushButton>(frame, "cmdClose", {1200, 2400, 1455, 375},
-                                     QStringLiteral("閉じる(&C)"));
+    auto* close = place<QPushButton>(frame, "cmdClose", {1200, 2400, 1455, 375}, tr("閉じる(&C)"));
     auto* mail =
         place<QPushButton>(frame, "cmdMyMail", {240, 1320, 3375, 255}, QLatin1String(kMakerMail));
     auto* homepage = place<QPushButton>(frame, "cmdMyHomepage", {240, 1680, 3375, 255},

@@ -111,14 +111,14 @@ void MainWindow::buildControls() {
     etch->setGeometry(0, 0, 10000, 2);
 
     fraAllSetting = place<QWidget>(client, "fraAllSetting", {0, 120, 10695, 5535});
-    fraCheckedArchiver = frame(fraAllSetting, "fraCheckedArchiver",
-                               QStringLiteral("検査対象書庫ファイル"), {120, 0, 5655, 1575});
-    fraIzyoTeigi = frame(fraAllSetting, "fraIzyoTeigi", QStringLiteral("異常書庫ファイルの定義"),
-                         {5880, 0, 4695, 1575});
-    fraExtFilter = frame(fraAllSetting, "fraExtFilter", QStringLiteral("検査対象拡張子フィルタ"),
-                         {120, 1680, 5655, 975});
-    fraIzyoSyori = frame(fraAllSetting, "fraIzyoSyori",
-                         QStringLiteral("異常書庫ファイルに対しての処理"), {5880, 1680, 4695, 975});
+    fraCheckedArchiver = frame(fraAllSetting, "fraCheckedArchiver", tr("検査対象書庫ファイル"),
+                               {120, 0, 5655, 1575});
+    fraIzyoTeigi =
+        frame(fraAllSetting, "fraIzyoTeigi", tr("異常書庫ファイルの定義"), {5880, 0, 4695, 1575});
+    fraExtFilter =
+        frame(fraAllSetting, "fraExtFilter", tr("検査対象拡張子フィルタ"), {120, 1680, 5655, 975});
+    fraIzyoSyori = frame(fraAllSetting, "fraIzyoSyori", tr("異常書庫ファイルに対しての処理"),
+                         {5880, 1680, 4695, 975});
 
     // The captions are padded so that they line up in a fixed-pitch font.
     QFont fixed(QStringLiteral("IPAGothic"));
@@ -132,18 +132,18 @@ void MainWindow::buildControls() {
         chkExt[static_cast<size_t>(box.format)] = check;
     }
 
-    chkBadFile =
-        place<QCheckBox>(fraIzyoTeigi, "chkBadFile", {120, 240, 3615, 255}, kBadFileCaption);
-    chkBadNoExt =
-        place<QCheckBox>(fraIzyoTeigi, "chkBadNoExt", {120, 480, 2895, 255}, kBadNoExtCaption);
+    chkBadFile = place<QCheckBox>(fraIzyoTeigi, "chkBadFile", {120, 240, 3615, 255},
+                                  VerdictInUse(kBadFileCaption));
+    chkBadNoExt = place<QCheckBox>(fraIzyoTeigi, "chkBadNoExt", {120, 480, 2895, 255},
+                                   VerdictInUse(kBadNoExtCaption));
     chkBadNoFileSum = place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileSum", {120, 720, 375, 255},
-                                       kBadNoFileSumCaption);
+                                       VerdictInUse(kBadNoFileSumCaption));
     txtBadNoFileSum = place<QLineEdit>(fraIzyoTeigi, "txtBadNoFileSum", {360, 720, 640, 270},
                                        QStringLiteral("2"));
     txtBadNoFileSum->setMaxLength(6);
-    txtBadNoFileSum->setToolTip(QStringLiteral("2～999999までの値を入力して下さい"));
+    txtBadNoFileSum->setToolTip(tr("2～999999までの値を入力して下さい"));
     Label2 = place<QLabel>(fraIzyoTeigi, "Label2", {1110, 750, 2775, 255},
-                           QStringLiteral("つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
+                           tr("つ以上の格納ﾌｧｲﾙを持つ書庫ﾌｧｲﾙ"));
     // As many digits as the box takes show whole in the font in use; the label keeps its
     // distance after the box.
     const QRect field = txtBadNoFileSum->geometry();
@@ -155,42 +155,40 @@ void MainWindow::buildControls() {
         field.height());
     Label2->move(std::max(Label2->x(), txtBadNoFileSum->geometry().right() + 1 + gap), Label2->y());
     chkBadNoFileName = place<QCheckBox>(fraIzyoTeigi, "chkBadNoFileName", {360, 960, 4095, 255},
-                                        kBadNoFileNameCaption);
+                                        VerdictInUse(kBadNoFileNameCaption));
     chkBadNoPassword = place<QCheckBox>(fraIzyoTeigi, "chkBadNoPassword", {120, 1200, 4335, 255},
-                                        kBadNoPasswordCaption);
+                                        VerdictInUse(kBadNoPasswordCaption));
     chkBadFile->setChecked(true);
     txtBadNoFileSum->setEnabled(false);
     chkBadNoFileName->setEnabled(false);
 
-    optFilterOff = place<QRadioButton>(fraExtFilter, "optFilterOff", {120, 240, 1095, 255},
-                                       QStringLiteral("使わない"));
-    optFilterOnManual =
-        place<QRadioButton>(fraExtFilter, "optFilterOnManual", {1320, 240, 1575, 255},
-                            QStringLiteral("使う(手動追加)"));
+    optFilterOff =
+        place<QRadioButton>(fraExtFilter, "optFilterOff", {120, 240, 1095, 255}, tr("使わない"));
+    optFilterOnManual = place<QRadioButton>(fraExtFilter, "optFilterOnManual",
+                                            {1320, 240, 1575, 255}, tr("使う(手動追加)"));
     optFilterOnAuto = place<QRadioButton>(fraExtFilter, "optFilterOnAuto", {3000, 240, 1575, 255},
-                                          QStringLiteral("使う（自動追加）"));
+                                          tr("使う（自動追加）"));
     optFilterOff->setChecked(true);
     txtFilterExt = place<QLineEdit>(fraExtFilter, "txtFilterExt", {120, 600, 5415, 270});
-    txtFilterExt->setToolTip(QStringLiteral(";(ｾﾐｺﾛﾝ)区切りで複数の拡張子が指定可能(例 exe;lzh)"));
+    txtFilterExt->setToolTip(tr(";(ｾﾐｺﾛﾝ)区切りで複数の拡張子が指定可能(例 exe;lzh)"));
     txtFilterExt->setEnabled(false);
 
     optActionNothing = place<QRadioButton>(fraIzyoSyori, "optActionNothing", {120, 240, 1095, 255},
-                                           QStringLiteral("何もしない"));
-    optActionDeleteInBox =
-        place<QRadioButton>(fraIzyoSyori, "optActionDeleteInBox", {1320, 240, 1575, 255},
-                            QStringLiteral("ごみ箱へ捨てる"));
+                                           tr("何もしない"));
+    optActionDeleteInBox = place<QRadioButton>(fraIzyoSyori, "optActionDeleteInBox",
+                                               {1320, 240, 1575, 255}, tr("ごみ箱へ捨てる"));
     optActionDelete = place<QRadioButton>(fraIzyoSyori, "optActionDelete", {3000, 240, 1455, 255},
-                                          QStringLiteral("直接削除する"));
-    optActionMove = place<QRadioButton>(fraIzyoSyori, "optActionMove", {120, 600, 1095, 255},
-                                        QStringLiteral("移動する"));
+                                          tr("直接削除する"));
+    optActionMove =
+        place<QRadioButton>(fraIzyoSyori, "optActionMove", {120, 600, 1095, 255}, tr("移動する"));
     optActionNothing->setChecked(true);
     txtBadMove = place<QLineEdit>(fraIzyoSyori, "txtBadMove", {1320, 600, 2895, 270});
     txtBadMove->setReadOnly(true);
-    txtBadMove->setToolTip(QStringLiteral("フォルダをここへドラッグ＆ドロップで登録が可能です"));
+    txtBadMove->setToolTip(tr("フォルダをここへドラッグ＆ドロップで登録が可能です"));
     txtBadMove->setAcceptDrops(true);
     cmdSelect[2] = place<QPushButton>(fraIzyoSyori, "cmdSelect_2", {4200, 600, 375, 300});
     cmdSelect[2]->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    cmdSelect[2]->setToolTip(QStringLiteral("フォルダ選択"));
+    cmdSelect[2]->setToolTip(tr("フォルダ選択"));
 
     lvwList = new TargetListView(model_, fraAllSetting);
     lvwList->setObjectName(QStringLiteral("lvwList"));
@@ -198,23 +196,21 @@ void MainWindow::buildControls() {
     lvwList->setAcceptDrops(true);
     lvwList->viewport()->setAcceptDrops(true);
 
-    cmdLogClear[0] = place<QPushButton>(fraAllSetting, "cmdLogClear_0", {120, 5160, 975, 375},
-                                        QStringLiteral("全クリア"));
-    cmdLogClear[1] = place<QPushButton>(fraAllSetting, "cmdLogClear_1", {1095, 5160, 975, 375},
-                                        QStringLiteral("クリア"));
+    cmdLogClear[0] =
+        place<QPushButton>(fraAllSetting, "cmdLogClear_0", {120, 5160, 975, 375}, tr("全クリア"));
+    cmdLogClear[1] =
+        place<QPushButton>(fraAllSetting, "cmdLogClear_1", {1095, 5160, 975, 375}, tr("クリア"));
     cmdSelect[0] = place<QPushButton>(fraAllSetting, "cmdSelect_0", {2175, 5160, 1695, 375},
-                                      QStringLiteral("検査ファイル登録"));
-    cmdSelect[0]->setToolTip(QStringLiteral("ファイル選択"));
+                                      tr("検査ファイル登録"));
+    cmdSelect[0]->setToolTip(tr("ファイル選択"));
     cmdSelect[1] = place<QPushButton>(fraAllSetting, "cmdSelect_1", {3870, 5160, 1695, 375},
-                                      QStringLiteral("検査フォルダ登録"));
-    cmdSelect[1]->setToolTip(QStringLiteral("フォルダ選択"));
+                                      tr("検査フォルダ登録"));
+    cmdSelect[1]->setToolTip(tr("フォルダ選択"));
     chkSubFolderAdd = place<QCheckBox>(fraAllSetting, "chkSubFolderAdd", {5685, 5160, 2775, 345},
-                                       QStringLiteral("サブフォルダも検査対象とする"));
+                                       tr("サブフォルダも検査対象とする"));
 
-    cmdStart =
-        place<QPushButton>(client, "cmdStart", {8625, 5280, 975, 375}, QStringLiteral("実行(&S)"));
-    cmdStop =
-        place<QPushButton>(client, "cmdStop", {9600, 5280, 975, 375}, QStringLiteral("停止(&S)"));
+    cmdStart = place<QPushButton>(client, "cmdStart", {8625, 5280, 975, 375}, tr("実行(&S)"));
+    cmdStop = place<QPushButton>(client, "cmdStop", {9600, 5280, 975, 375}, tr("停止(&S)"));
     cmdStart->setEnabled(false);
     cmdStop->setEnabled(false);
     prgCount = place<QProgressBar>(client, "prgCount", {0, 5760, 10695, 135});
@@ -248,8 +244,9 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::setStatus(StatusPanel panel, const QString& value) {
-    static const char* const kPrefixes[] = {"正常書庫 ", "異常書庫 ", "検査総数 ", "検査時間 "};
-    statusPanels[static_cast<size_t>(panel)]->setText(QString::fromUtf8(kPrefixes[panel]) + value);
+    static const char* const kPrefixes[] = {QT_TR_NOOP("正常書庫 "), QT_TR_NOOP("異常書庫 "),
+                                            QT_TR_NOOP("検査総数 "), QT_TR_NOOP("検査時間 ")};
+    statusPanels[static_cast<size_t>(panel)]->setText(tr(kPrefixes[panel]) + value);
 }
 
 void MainWindow::resetStatusPanels() {
@@ -260,61 +257,58 @@ void MainWindow::resetStatusPanels() {
 }
 
 void MainWindow::buildMenus() {
-    mnuFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    mnuFile = menuBar()->addMenu(tr("ファイル(&F)"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileLogSave =
-        menuItem(mnuFile, "mnuFileLogSave", QStringLiteral("名前をつけてログの保存(&A)"));
+    mnuFileLogSave = menuItem(mnuFile, "mnuFileLogSave", tr("名前をつけてログの保存(&A)"));
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileLine"));
-    mnuFileEnd = menuItem(mnuFile, "mnuFileEnd", QStringLiteral("終了(&X)"));
+    mnuFileEnd = menuItem(mnuFile, "mnuFileEnd", tr("終了(&X)"));
 
-    mnuView = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    mnuView = menuBar()->addMenu(tr("表示(&V)"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
-    mnuViewDLL = menuItem(mnuView, "mnuViewDLL", QStringLiteral("DLLを最新の状態に更新する(&D)"));
+    mnuViewDLL = menuItem(mnuView, "mnuViewDLL", tr("DLLを最新の状態に更新する(&D)"));
 
-    mnuOption = menuBar()->addMenu(QStringLiteral("オプション(&O)"));
+    mnuOption = menuBar()->addMenu(tr("オプション(&O)"));
     mnuOption->setObjectName(QStringLiteral("mnuOption"));
-    mnuOptionFastMode = menuItem(mnuOption, "mnuOptionFastMode",
-                                 QStringLiteral("処理中はログを非表示にする(高速化)"));
+    mnuOptionFastMode =
+        menuItem(mnuOption, "mnuOptionFastMode", tr("処理中はログを非表示にする(高速化)"));
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine1"));
-    mnuOptionFormTop =
-        menuItem(mnuOption, "mnuOptionFormTop", QStringLiteral("最前面に表示する(&T)"));
+    mnuOptionFormTop = menuItem(mnuOption, "mnuOptionFormTop", tr("最前面に表示する(&T)"));
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine2"));
     mnuOptionSettingHidden =
-        menuItem(mnuOption, "mnuOptionSettingHidden", QStringLiteral("設定を非表示にする(&H)"));
+        menuItem(mnuOption, "mnuOptionSettingHidden", tr("設定を非表示にする(&H)"));
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine3"));
-    mnuOptionJobs = mnuOption->addMenu(QStringLiteral("同時に検査する数(&J)"));
+    mnuOptionJobs = mnuOption->addMenu(tr("同時に検査する数(&J)"));
     mnuOptionJobs->setObjectName(QStringLiteral("mnuOptionJobs"));
     auto* jobChoices = new QActionGroup(mnuOptionJobs);
     for (const int jobs : kJobChoices) {
         QAction* choice = menuItem(
             mnuOptionJobs, QStringLiteral("mnuOptionJobs_%1").arg(jobs).toLatin1().constData(),
-            jobs == 0 ? QStringLiteral("自動(&A)") : QString::number(jobs));
+            jobs == 0 ? tr("自動(&A)") : QString::number(jobs));
         choice->setCheckable(true);
         choice->setData(jobs);
         jobChoices->addAction(choice);
     }
     mnuOption->addSeparator()->setObjectName(QStringLiteral("mnuOptionLine4"));
-    mnuOptionIniDefault =
-        menuItem(mnuOption, "mnuOptionIniDefault", QStringLiteral("設定を初期化する(&D)"));
+    mnuOptionIniDefault = menuItem(mnuOption, "mnuOptionIniDefault", tr("設定を初期化する(&D)"));
     for (QAction* item : {mnuOptionFastMode, mnuOptionFormTop, mnuOptionSettingHidden}) {
         item->setCheckable(true);
     }
 
-    mnuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    mnuHelp = menuBar()->addMenu(tr("ヘルプ(&H)"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelpHelp = menuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("ヘルプ(&H)"));
+    mnuHelpHelp = menuItem(mnuHelp, "mnuHelpHelp", tr("ヘルプ(&H)"));
     mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
     mnuHelpHelp->setShortcutContext(Qt::ApplicationShortcut);
     mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuHelpLine"));
-    mnuHelpAbout = menuItem(mnuHelp, "mnuHelpAbout", QStringLiteral("バージョン情報(&A)"));
+    mnuHelpAbout = menuItem(mnuHelp, "mnuHelpAbout", tr("バージョン情報(&A)"));
 
     // The list's own menu, on its rows.
     mnuList = new QMenu(this);
     mnuList->setObjectName(QStringLiteral("mnuList"));
-    mnuListOpenFolder = menuItem(mnuList, "mnuListOpenFolder", QStringLiteral("フォルダを開く"));
-    mnuListCopyPath = menuItem(mnuList, "mnuListCopyPath", QStringLiteral("パスをコピー"));
+    mnuListOpenFolder = menuItem(mnuList, "mnuListOpenFolder", tr("フォルダを開く"));
+    mnuListCopyPath = menuItem(mnuList, "mnuListCopyPath", tr("パスをコピー"));
     mnuList->addSeparator()->setObjectName(QStringLiteral("mnuListLine"));
-    mnuListDelete = menuItem(mnuList, "mnuListDelete", QStringLiteral("選択した行を削除"));
+    mnuListDelete = menuItem(mnuList, "mnuListDelete", tr("選択した行を削除"));
 }
 
 void MainWindow::layoutClient(int width, int height) {

@@ -177,10 +177,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == txtBadMove && type == QEvent::ToolTip) {
         // A long destination can be read in full from its tooltip.
-        txtBadMove->setToolTip(
-            txtBadMove->text().isEmpty()
-                ? QStringLiteral("フォルダをここへドラッグ＆ドロップで登録が可能です")
-                : txtBadMove->text());
+        txtBadMove->setToolTip(txtBadMove->text().isEmpty()
+                                   ? tr("フォルダをここへドラッグ＆ドロップで登録が可能です")
+                                   : txtBadMove->text());
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -10,7 +10,7 @@
 namespace varnelt {
 
 QTranslator* InstallQtTranslations(QCoreApplication& app) {
-    // Japanese whatever the system's language: the program's own texts are.
+    // Japanese whatever the system's locale says: it is called when the window is Japanese.
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
                           QStringLiteral("_"),

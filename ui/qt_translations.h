@@ -1,5 +1,4 @@
-// Qt's own texts (standard buttons, the file dialog's labels) in Japanese, like the rest of
-// the window.
+// Qt's own texts (standard buttons, the file dialog's labels) in Japanese, when the window is.
 #pragma once
 
 class QCoreApplication;

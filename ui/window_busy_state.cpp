@@ -76,10 +76,9 @@ void MainWindow::cmdStop_Click() {
 }
 
 void MainWindow::ShowRuntimeError(const RuntimeError& error) {
-    dialogs_.message(
-        this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-        QStringLiteral("実行時エラー '%1':\n%2").arg(error.number).arg(JapaneseDescription(error)),
-        Dialogs::Buttons::Ok);
+    dialogs_.message(this, Dialogs::Icon::Critical, tr("エラー"),
+                     tr("実行時エラー '%1':\n%2").arg(error.number).arg(DescriptionInUse(error)),
+                     Dialogs::Buttons::Ok);
 }
 
 }  // namespace varnelt

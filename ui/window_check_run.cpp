@@ -42,9 +42,8 @@ CheckRules MainWindow::rulesForRun() const {
 
 void MainWindow::cmdStart_Click() {
     if (model_->size() == 0) {
-        dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-                         QStringLiteral("検査するファイルが登録されていません。"),
-                         Dialogs::Buttons::Ok);
+        dialogs_.message(this, Dialogs::Icon::Critical, tr("エラー"),
+                         tr("検査するファイルが登録されていません。"), Dialogs::Buttons::Ok);
         return;
     }
     if (optActionMove->isChecked()) {
@@ -54,27 +53,25 @@ void MainWindow::cmdStart_Click() {
             destination == QLatin1String("/") ? destination : destination.chopped(1);
         if (FindOnPath(folder) == 0) {
             const Dialogs::Answer create = dialogs_.message(
-                this, Dialogs::Icon::Question, QStringLiteral("移動先フォルダが存在しません"),
-                QStringLiteral("異常書庫ファイルの移動先フォルダが存在しません。\n移動先フォルダを"
-                               "作成して、続行しますか？"),
+                this, Dialogs::Icon::Question, tr("移動先フォルダが存在しません"),
+                tr("異常書庫ファイルの移動先フォルダが存在しません。\n移動先フォルダを"
+                   "作成して、続行しますか？"),
                 Dialogs::Buttons::YesNo);
             if (create != Dialogs::Answer::Yes) {
                 return;
             }
             if (!QDir().mkpath(destination) || FindOnPath(folder) == 0) {
-                dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-                                 QStringLiteral("移動先フォルダの作成に失敗しました。"),
-                                 Dialogs::Buttons::Ok);
+                dialogs_.message(this, Dialogs::Icon::Critical, tr("エラー"),
+                                 tr("移動先フォルダの作成に失敗しました。"), Dialogs::Buttons::Ok);
                 return;
             }
         }
     }
     if (optActionDelete->isChecked() &&
-        dialogs_.message(
-            this, Dialogs::Icon::Question, QStringLiteral("確認"),
-            QStringLiteral("異常書庫ファイルに対して[直接削除する]の設定になっています。\n"
-                           "この設定で削除されたファイルは復元できません。\n続行しますか？"),
-            Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
+        dialogs_.message(this, Dialogs::Icon::Question, tr("確認"),
+                         tr("異常書庫ファイルに対して[直接削除する]の設定になっています。\n"
+                            "この設定で削除されたファイルは復元できません。\n続行しますか？"),
+                         Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
         return;
     }
     EnterBusyState();
@@ -111,7 +108,7 @@ void MainWindow::RunCheck() {
     std::vector<ArchiveFormat> formats;
     for (const ArchiveFormat format : kAllFormats) {
         const QCheckBox* box = chkExt[static_cast<size_t>(format)];
-        if (box->isChecked() && !box->text().contains(kNotInstalledMark)) {
+        if (box->isChecked() && !box->text().contains(NotInstalledMark())) {
             formats.push_back(format);
         }
     }
@@ -149,8 +146,8 @@ void MainWindow::refreshRunView() {
     }
     const int underTest = engine_->underTest();
     S_Wait->setVisible(engine_->stopping() && underTest > 0);
-    S_Wait->setText(QStringLiteral("検査中の %1 ﾌｧｲﾙの終了を待っています (もう一度[停止]で中断)")
-                        .arg(underTest));
+    S_Wait->setText(
+        tr("検査中の %1 ﾌｧｲﾙの終了を待っています (もう一度[停止]で中断)").arg(underTest));
 }
 
 void MainWindow::runRowDecided(size_t index, const RowDecision& decision) {
@@ -161,10 +158,10 @@ void MainWindow::runRowDecided(size_t index, const RowDecision& decision) {
         notes << decision.outcome.reason;
     }
     for (const TestFailure& failure : decision.failures) {
-        notes << JapaneseDescription(failure);
+        notes << DescriptionInUse(failure);
     }
     if (decision.outcome.kind == OutcomeKind::Unreadable && decision.outcome.readError != 0) {
-        notes << JapaneseDescription(RuntimeError{decision.outcome.readError, QString()});
+        notes << DescriptionInUse(RuntimeError{decision.outcome.readError, QString()});
     }
     model_->setVerdict(row, decision.outcome.verdict, notes.join(u'\n'));
     run_.lastRow = row;

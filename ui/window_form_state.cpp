@@ -16,7 +16,7 @@ namespace {
 
 // A format takes part only while its caption does not say its library is missing.
 bool available(const QCheckBox* box) {
-    return !box->text().contains(kNotInstalledMark);
+    return !box->text().contains(NotInstalledMark());
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ void MainWindow::DetectArchivers() {
     for (const ArchiveFormat format : kAllFormats) {
         QCheckBox* box = chkExt[static_cast<size_t>(format)];
         const QString caption = archivers_.caption(format);
-        box->setEnabled(!caption.contains(kNotInstalledMark));
+        box->setEnabled(!caption.contains(NotInstalledMark()));
         box->setText(caption);
     }
 }

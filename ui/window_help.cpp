@@ -10,12 +10,13 @@
 namespace varnelt {
 
 void MainWindow::mnuHelpHelp_Click() {
-    const QString page = HelpFilePath();
+    // Each language has its page: the catalogue names the one to open.
+    const QString page = HelpFilePath(tr("index.html", "the help page's file"));
     if (!desktop_.openUrl(QUrl::fromLocalFile(page))) {
         // Without a browser the page can still be read, once its place is known.
-        dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-                         QStringLiteral("ヘルプを表示できませんでした。\n"
-                                        "次のファイルをブラウザで開いて下さい。\n%1")
+        dialogs_.message(this, Dialogs::Icon::Critical, tr("エラー"),
+                         tr("ヘルプを表示できませんでした。\n"
+                            "次のファイルをブラウザで開いて下さい。\n%1")
                              .arg(page),
                          Dialogs::Buttons::Ok);
     }

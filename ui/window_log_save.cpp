@@ -18,7 +18,7 @@ constexpr qsizetype kWriteBlock = 1 << 16;
 }  // namespace
 
 QString MainWindow::chooseLogFile() {
-    QString path = dialogs_.saveFile(this, QStringLiteral("ファイルを保存"),
+    QString path = dialogs_.saveFile(this, tr("ファイルを保存"),
                                      {QStringLiteral("*.log (*.log)"), QStringLiteral("*.* (*)")});
     if (path.isEmpty()) {
         return path;
@@ -31,8 +31,8 @@ QString MainWindow::chooseLogFile() {
     // file is not done unless chosen.
     if (QFileInfo::exists(path) &&
         dialogs_.message(
-            this, Dialogs::Icon::Question, QStringLiteral("ファイルを保存"),
-            QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(GetFileName(path, false)),
+            this, Dialogs::Icon::Question, tr("ファイルを保存"),
+            tr("%1 は既に存在します。\n上書きしますか？").arg(GetFileName(path, false)),
             Dialogs::Buttons::YesNo, Dialogs::Answer::No) != Dialogs::Answer::Yes) {
         return {};
     }
@@ -41,8 +41,8 @@ QString MainWindow::chooseLogFile() {
 
 void MainWindow::mnuFileLogSave_Click() {
     if (model_->size() == 0) {
-        dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-                         QStringLiteral("保存するログがありません"), Dialogs::Buttons::Ok);
+        dialogs_.message(this, Dialogs::Icon::Critical, tr("エラー"),
+                         tr("保存するログがありません"), Dialogs::Buttons::Ok);
         return;
     }
     const QString path = chooseLogFile();
@@ -70,11 +70,10 @@ void MainWindow::mnuFileLogSave_Click() {
     }
     if (log.close()) {
         const bool stopped = stopRequested_;
-        dialogs_.message(this, Dialogs::Icon::None,
-                         stopped ? QStringLiteral("停止") : QStringLiteral("完了"),
-                         stopped ? QStringLiteral("ログの保存中に停止ボタンが押されました")
-                                 : QStringLiteral("ログを保存しました"),
-                         Dialogs::Buttons::Ok);
+        dialogs_.message(
+            this, Dialogs::Icon::None, stopped ? tr("停止") : tr("完了"),
+            stopped ? tr("ログの保存中に停止ボタンが押されました") : tr("ログを保存しました"),
+            Dialogs::Buttons::Ok);
     } else {
         ShowRuntimeError(RuntimeError{log.error(), path});
     }

@@ -66,8 +66,7 @@ void MainWindow::AddFile(const QString& path) {
 
 void MainWindow::cmdSelect_Click(int index) {
     if (index == 0) {
-        const QString path = dialogs_.openFile(this, QStringLiteral("ファイルを開く"),
-                                               QStringLiteral("全ファイル (*)"));
+        const QString path = dialogs_.openFile(this, tr("ファイルを開く"), tr("全ファイル (*)"));
         if (!path.isEmpty()) {
             EnterBusyState();
             AddFile(path);
@@ -75,15 +74,15 @@ void MainWindow::cmdSelect_Click(int index) {
         }
     } else if (index == 1) {
         const QString folder =
-            dialogs_.chooseFolder(this, QStringLiteral("検査するフォルダを選択して下さい。"));
+            dialogs_.chooseFolder(this, tr("検査するフォルダを選択して下さい。"));
         if (!folder.isEmpty()) {
             EnterBusyState();
             AddFolder(folder);
             LeaveBusyState();
         }
     } else {
-        const QString folder = dialogs_.chooseFolder(
-            this, QStringLiteral("異常書庫ファイルの移動先のフォルダを選択して下さい。"));
+        const QString folder =
+            dialogs_.chooseFolder(this, tr("異常書庫ファイルの移動先のフォルダを選択して下さい。"));
         if (!folder.isEmpty()) {
             txtBadMove->setText(folder.endsWith(u'/') ? folder : folder + u'/');
         }

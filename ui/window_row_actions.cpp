@@ -80,8 +80,8 @@ void MainWindow::openFolders(const std::vector<int>& rows) {
         }
         opened.insert(target.nativeFolder);
         if (!desktop_.openUrl(FileUrl(target.nativeFolder))) {
-            dialogs_.message(this, Dialogs::Icon::Critical, QStringLiteral("エラー"),
-                             QStringLiteral("フォルダを開けませんでした。\n%1").arg(target.folder),
+            dialogs_.message(this, Dialogs::Icon::Critical, tr("エラー"),
+                             tr("フォルダを開けませんでした。\n%1").arg(target.folder),
                              Dialogs::Buttons::Ok);
             return;
         }

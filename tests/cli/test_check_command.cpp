@@ -169,7 +169,8 @@ TEST_F(CheckCommand, BadUsageAndErrorsExitTwo) {
           QStringList{"--filter", "[zip", path}, QStringList{"--jobs", "0", path},
           QStringList{"--unknown", path}}) {
         const CheckRun run = runCheck(arguments);
-        EXPECT_EQ(run.status, 2) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(run.status, 2) << arguments.join(u' ').toStdString() << "\n"
+                                 << run.err.constData();
         EXPECT_FALSE(run.err.isEmpty());
     }
     const CheckRun missing = runCheck({scratch_.path(QStringLiteral("nothing.zip"))});

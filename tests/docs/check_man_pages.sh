@@ -12,18 +12,8 @@ scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 source "$(dirname "$0")/help_options.sh"
 
-passed=0
-failed=0
-check() {  # check <description> <command>...
-    local what="$1"
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        echo "FAIL: $what" >&2
-        failed=$((failed + 1))
-    fi
-}
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
+source "$(dirname "$0")/../support/checks.sh"
 
 # The options the checker takes, listed here until its help text lists the newest of them.
 known_options() {
@@ -83,5 +73,4 @@ while read -r option; do
         grep -qxF -- "$option" <(sort -u "$scratch/help" "$scratch/known")
 done <"$scratch/documented"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

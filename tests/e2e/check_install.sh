@@ -23,8 +23,12 @@ cd "$prefix"
 printf 'content\n' > a.txt
 zip -q -X a.zip a.txt
 # Nothing else on the search path: only the installed folder can supply the libraries.
-env -u LD_LIBRARY_PATH "$prefix/bin/varnelt-check" --formats zip a.zip > log.txt
+env -u LD_LIBRARY_PATH LANGUAGE=ja "$prefix/bin/varnelt-check" --formats zip a.zip > log.txt
 grep -q '"a.zip",.*"正常な書庫ﾌｧｲﾙ"' log.txt
+# The installed catalogue is the one an English locale finds.
+[ -f "$prefix/share/varnelt/translations/varnelt_en.qm" ] || { echo "missing varnelt_en.qm" >&2; exit 1; }
+env -u LD_LIBRARY_PATH LANGUAGE=en "$prefix/bin/varnelt-check" --formats zip a.zip > log.txt
+grep -q '"a.zip",.*"Good archive"' log.txt || { echo "the installed program is not English" >&2; exit 1; }
 # The installed page and completion are the ones that work: man finds the page by name under
 # the prefix, and the completion loads and names its function.
 page="$(MANPATH="$prefix/share/man" MANWIDTH=80 man varnelt-check 2>/dev/null)"

@@ -24,7 +24,7 @@ mkdir -p "$work/archives" "$work/home" "$work/config"
     printf 'not an archive\n' > broken.zip
     rm readme.txt
 )
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8 LANGUAGE=ja
 ini="$work/config/varnelt/varnelt.ini"
 if [ -n "$jobs" ]; then
     mkdir -p "$(dirname "$ini")"

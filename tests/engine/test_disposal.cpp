@@ -207,7 +207,7 @@ TEST(Disposal, DeleteAndNothing) {
         DisposeOf(DisposalAction::Delete, scratch.root().toUtf8(), "a.zip", {}, kNoPump).error;
     ASSERT_TRUE(gone.has_value());
     EXPECT_EQ(gone->number, ENOENT);
-    EXPECT_TRUE(JapaneseDescription(*gone).endsWith(scratch.path(QStringLiteral("a.zip"))));
+    EXPECT_TRUE(DescriptionInUse(*gone).endsWith(scratch.path(QStringLiteral("a.zip"))));
 }
 
 TEST(ElapsedClock, FormatsTheTimeSinceReset) {
