@@ -20,6 +20,9 @@ packages=(
     xvfb xauth xdotool imagemagick dbus-daemon
     # the manual pages, rendered and checked by the tests
     man-db groff-base
+    # the Debian package (cpack reads its programs with file and dpkg-shlibdeps) and the
+    # checks of its metadata
+    dpkg-dev file appstream desktop-file-utils python3
 )
 
 missing=()
