@@ -65,7 +65,7 @@ CheckOutcome FailedTestOutcome(const CheckRules& rules) {
     if (rules.badFile) {
         return {.result = 0, .verdict = rules.badFileCaption, .rule = VerdictRule::Broken};
     }
-    return {.result = 1, .verdict = kGoodVerdict};
+    return {.result = 1, .verdict = rules.goodVerdict};
 }
 
 CheckOutcome ArchiveChecker::CheckFile(const CheckedFile& file) const {
@@ -114,7 +114,7 @@ CheckOutcome ArchiveChecker::applyRules(const CheckedFile& file, int32_t testRes
             return broken(rules_.badNoFileNameCaption, VerdictRule::Name);
         }
     }
-    return {.result = 1, .verdict = kGoodVerdict};
+    return {.result = 1, .verdict = rules_.goodVerdict};
 }
 
 int ArchiveChecker::CheckFileCount(const QByteArray& path) const {

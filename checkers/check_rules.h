@@ -26,7 +26,7 @@ struct CheckRules {
     QString badNoExtCaption = VerdictInUse(kBadNoExtCaption);
     QString badNoFileNameCaption = VerdictInUse(kBadNoFileNameCaption);
 
-    // No rule's verdicts. The worker has no catalogue: the run names these in the program.
+    // The verdicts of no rule. The worker has no catalogue: these travel with the rules.
     QString goodVerdict = VerdictInUse(kGoodVerdict);
     QString missingFileVerdict = VerdictInUse(kMissingFileVerdict);
     QString unreadableFileVerdict = VerdictInUse(kUnreadableFileVerdict);

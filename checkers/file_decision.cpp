@@ -9,11 +9,13 @@ namespace varnelt {
 namespace {
 
 // A file that cannot be opened or read: missing when it (or a folder on its way) is gone.
-FileOutcome notRead(int error) {
+FileOutcome notRead(int error, const CheckRules& rules) {
     if (error == ENOENT || error == ENOTDIR) {
-        return {.kind = OutcomeKind::Missing, .verdict = kMissingFileVerdict};
+        return {.kind = OutcomeKind::Missing, .verdict = rules.missingFileVerdict};
     }
-    return {.kind = OutcomeKind::Unreadable, .verdict = kUnreadableFileVerdict, .readError = error};
+    return {.kind = OutcomeKind::Unreadable,
+            .verdict = rules.unreadableFileVerdict,
+            .readError = error};
 }
 
 // The first bytes of the file, which the extension rule compares, or the errno of the failure.
@@ -46,11 +48,11 @@ FileOutcome DecidedBy(const CheckOutcome& outcome, std::optional<ArchiveFormat> 
 }
 
 FileOutcome DecideFile(const QByteArray& path, const QString& name,
-                       std::span<const ArchiveChecker> checkers, size_t firstChecker,
-                       const CheckerStarting& starting) {
+                       std::span<const ArchiveChecker> checkers, const CheckRules& rules,
+                       size_t firstChecker, const CheckerStarting& starting) {
     CheckedFile file{path, name, {}};
     if (const int error = readHead(path, file.head); error != 0) {
-        return notRead(error);
+        return notRead(error, rules);
     }
     CheckOutcome outcome;
     // A file no format accepts is explained by the first library that said why it failed it:
@@ -63,7 +65,7 @@ FileOutcome DecideFile(const QByteArray& path, const QString& name,
         }
         outcome = checkers[i].CheckFile(file);
         if (outcome.readError != 0) {
-            return notRead(outcome.readError);
+            return notRead(outcome.readError, rules);
         }
         if (outcome.result != 0) {
             return DecidedBy(outcome, checkers[i].format());

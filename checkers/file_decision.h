@@ -44,9 +44,10 @@ using CheckerStarting = std::function<void(size_t)>;
 // in turn until one answers other than 0; that answer, or the last checker's, decides.
 // path is the system's bytes; name is the decoded file name the rules compare. Checkers come
 // in the order LZH, ZIP, CAB, TAR, RAR, BGA, YZ1, GCA, 7z. A decision taken up again after a
-// library failed the file begins at firstChecker.
+// library failed the file begins at firstChecker. rules, those of the checkers, give the
+// verdicts of a file that could not be read.
 FileOutcome DecideFile(const QByteArray& path, const QString& name,
-                       std::span<const ArchiveChecker> checkers, size_t firstChecker = 0,
-                       const CheckerStarting& starting = {});
+                       std::span<const ArchiveChecker> checkers, const CheckRules& rules,
+                       size_t firstChecker = 0, const CheckerStarting& starting = {});
 
 }  // namespace varnelt

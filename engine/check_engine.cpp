@@ -331,20 +331,6 @@ void CheckEngine::endWorker(WorkerProcess* worker) {
 }
 
 void CheckEngine::decide(size_t row, RowDecision decision) {
-    // The worker words these in the sources' language; the run's rules carry the one in use.
-    switch (decision.outcome.kind) {
-        case OutcomeKind::Good:
-            decision.outcome.verdict = settings_.rules.goodVerdict;
-            break;
-        case OutcomeKind::Missing:
-            decision.outcome.verdict = settings_.rules.missingFileVerdict;
-            break;
-        case OutcomeKind::Unreadable:
-            decision.outcome.verdict = settings_.rules.unreadableFileVerdict;
-            break;
-        case OutcomeKind::Bad:
-            break;
-    }
     if (const auto found = failures_.find(row); found != failures_.end()) {
         decision.failures = std::move(found->second);
         failures_.erase(found);
@@ -395,9 +381,10 @@ void CheckEngine::libraryFailed(size_t row, int checker, const TestFailure& fail
     const CheckOutcome failed = FailedTestOutcome(settings_.rules);
     if (checker < 0) {
         // Not a library's doing: the file could not even be read in time.
-        decide(row, {{.kind = OutcomeKind::Unreadable, .verdict = kUnreadableFileVerdict},
-                     {},
-                     std::nullopt});
+        decide(row,
+               {{.kind = OutcomeKind::Unreadable, .verdict = settings_.rules.unreadableFileVerdict},
+                {},
+                std::nullopt});
     } else if (failed.result != 0 ||
                static_cast<size_t>(checker) + 1 >= settings_.libraries.size()) {
         decide(row, {DecidedBy(failed, settings_.libraries[checker].format), {}, std::nullopt});

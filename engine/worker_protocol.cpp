@@ -54,7 +54,8 @@ void writeRules(QDataStream& out, const CheckRules& rules) {
     out << rules.badFile << rules.badNoPassword << rules.badNoExt << rules.badNoFileSum
         << rules.badNoFileName << qint32(rules.fileCountLimit) << rules.fileCountVerdict
         << rules.badFileCaption << rules.badNoPasswordCaption << rules.badNoExtCaption
-        << rules.badNoFileNameCaption;
+        << rules.badNoFileNameCaption << rules.goodVerdict << rules.missingFileVerdict
+        << rules.unreadableFileVerdict;
 }
 
 CheckRules readRules(QDataStream& in) {
@@ -62,7 +63,8 @@ CheckRules readRules(QDataStream& in) {
     qint32 limit = 0;
     in >> rules.badFile >> rules.badNoPassword >> rules.badNoExt >> rules.badNoFileSum >>
         rules.badNoFileName >> limit >> rules.fileCountVerdict >> rules.badFileCaption >>
-        rules.badNoPasswordCaption >> rules.badNoExtCaption >> rules.badNoFileNameCaption;
+        rules.badNoPasswordCaption >> rules.badNoExtCaption >> rules.badNoFileNameCaption >>
+        rules.goodVerdict >> rules.missingFileVerdict >> rules.unreadableFileVerdict;
     rules.fileCountLimit = limit;
     return rules;
 }

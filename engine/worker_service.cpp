@@ -312,8 +312,8 @@ int ServeWorker(int progressFd) {
             }
         }
         TestAnswer answer{request->serial,
-                          DecideFile(request->path, request->name, checkers, request->firstChecker,
-                                     [page](size_t checker) {
+                          DecideFile(request->path, request->name, checkers, configuration->rules,
+                                     request->firstChecker, [page](size_t checker) {
                                          page->checker.store(static_cast<int32_t>(checker),
                                                              std::memory_order_release);
                                      })};

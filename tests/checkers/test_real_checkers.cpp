@@ -25,7 +25,7 @@ protected:
     FileOutcome decide(const QString& path, const std::vector<ArchiveFormat>& formats) {
         const auto checkers = archivers_->checkersFor(formats, rules_);
         EXPECT_EQ(checkers.size(), formats.size()) << "a library is not installed";
-        return DecideFile(path.toUtf8(), GetFileName(path, false), checkers);
+        return DecideFile(path.toUtf8(), GetFileName(path, false), checkers, rules_);
     }
     QString zip(const QString& name, const EntryList& entries) {
         const QString path = scratch_.path(name);

@@ -353,7 +353,7 @@ protected:
         const QByteArray path = writeFakeArchive(scratch_.nativePath(name.toUtf8()), head, script);
         library_ = test::loadFake(format);
         const std::vector<ArchiveChecker> checkers{{TraitsOf(format), *library_, rules_}};
-        return DecideFile(path, name, checkers);
+        return DecideFile(path, name, checkers, rules_);
     }
     std::unique_ptr<ArchiverLibrary> library_;
 };
@@ -386,13 +386,13 @@ TEST_F(FileDecisionTest, FileThatCannotBeOpenedNeverReachesALibrary) {
     const std::vector<ArchiveChecker> checkers{{TraitsOf(ArchiveFormat::ZIP), *library, rules_}};
     const QByteArray pipe = scratch_.nativePath("pipe.zip");
     ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
-    const FileOutcome swapped = DecideFile(pipe, QStringLiteral("pipe.zip"), checkers);
+    const FileOutcome swapped = DecideFile(pipe, QStringLiteral("pipe.zip"), checkers, rules_);
     EXPECT_EQ(swapped.kind, OutcomeKind::Unreadable);
     EXPECT_EQ(swapped.verdict, kUnreadableFileVerdict);
     EXPECT_TRUE(test::recordedCalls(pipe).isEmpty());
 
     const QByteArray gone = scratch_.nativePath("gone/a.zip");
-    const FileOutcome missing = DecideFile(gone, QStringLiteral("a.zip"), checkers);
+    const FileOutcome missing = DecideFile(gone, QStringLiteral("a.zip"), checkers, rules_);
     EXPECT_EQ(missing.kind, OutcomeKind::Missing);
     EXPECT_EQ(missing.verdict, kMissingFileVerdict);
     EXPECT_EQ(missing.readError, 0);
@@ -414,7 +414,7 @@ TEST_F(RuleChain, DecisionOffersTheFileToEachFormatInTurn) {
                                                {TraitsOf(ArchiveFormat::ZIP), *zip, rules_}};
     const auto decide = [&](const char* name, const QByteArray& head, const QByteArray& script) {
         lastPath_ = writeFakeArchive(scratch_.nativePath(name), head, script);
-        return DecideFile(lastPath_, QString::fromLatin1(name), checkers);
+        return DecideFile(lastPath_, QString::fromLatin1(name), checkers, rules_);
     };
     const FileOutcome good = decide("a.zip", "PK", "Unlha.command=0x8019\nUnZip.command=0");
     EXPECT_EQ(good.kind, OutcomeKind::Good);

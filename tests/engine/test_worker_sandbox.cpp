@@ -45,7 +45,7 @@ protected:
         const auto library = loadFake(ArchiveFormat::ZIP);
         const CheckRules rules;
         const std::vector<ArchiveChecker> checkers{{TraitsOf(ArchiveFormat::ZIP), *library, rules}};
-        return DecideFile(path.toUtf8(), QFileInfo(path).fileName(), checkers).verdict;
+        return DecideFile(path.toUtf8(), QFileInfo(path).fileName(), checkers, rules).verdict;
     }
     QString probe(const QByteArray& operation, const QString& target) {
         const QString path = scratch_.path(QStringLiteral("probe-%1.zip").arg(++probes_));
