@@ -13,6 +13,41 @@
 
 using namespace varnelt::test;
 
+namespace {
+
+// The first block of a one-block bzip2 stream as the block decoder's fuzzer takes it: a byte
+// holding the level less one and, above it, the unused bits of the last byte; then the block's
+// bits after its magic, which in a stream start at its tenth byte. Empty when the stream does
+// not end in an end magic where a one-block stream ends it.
+QByteArray bzip2BlockSeed(const QByteArray& stream) {
+    constexpr uint64_t kEndMagic = 0x177245385090;
+    constexpr uint64_t kBlockStart = 80;  // "BZh" and the level, then the block magic
+    const auto bitAt = [&](uint64_t at) {
+        return static_cast<uint64_t>(static_cast<uint8_t>(stream[at / 8]) >> (7 - at % 8) & 1);
+    };
+    const uint64_t total = static_cast<uint64_t>(stream.size()) * 8;
+    // After the end magic come the stream's CRC and up to seven bits of padding.
+    for (uint64_t padding = 0; padding < 8 && total >= kBlockStart + 48 + 32 + padding; ++padding) {
+        const uint64_t magicAt = total - padding - 32 - 48;
+        uint64_t magic = 0;
+        for (uint64_t i = 0; i < 48; ++i) {
+            magic = magic << 1 | bitAt(magicAt + i);
+        }
+        if (magic != kEndMagic) {
+            continue;
+        }
+        const uint64_t blockBits = magicAt - kBlockStart;
+        const auto unused = static_cast<unsigned>((8 - blockBits % 8) % 8);
+        QByteArray seed(1, static_cast<char>((stream[3] - '1') | unused << 4));
+        seed += stream.mid(kBlockStart / 8, static_cast<qsizetype>((blockBits + 7) / 8));
+        seed.back() = static_cast<char>(static_cast<uint8_t>(seed.back()) & (0xFF << unused));
+        return seed;
+    }
+    return {};
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc != 2) {
@@ -77,6 +112,20 @@ int main(int argc, char* argv[]) {
     };
     for (const auto& seed : handMade) {
         writeFile(root + u'/' + QLatin1String(seed.name), seed.bytes);
+    }
+    // The bzip2 fuzzers start from the streams of the tbz seeds: whole, after the byte that
+    // chooses the threads and pieces, and as their blocks alone.
+    QDir().mkpath(root + QStringLiteral("/bzip2_blocks"));
+    QDir().mkpath(root + QStringLiteral("/bzip2_decoder"));
+    for (int i = 0; i < contents.size(); ++i) {
+        const QByteArray stream = readFile(root + QStringLiteral("/tar32/seed%1.tbz").arg(i));
+        writeFile(root + QStringLiteral("/bzip2_blocks/seed%1").arg(i), '\x15' + stream);
+        const QByteArray block = bzip2BlockSeed(stream);
+        if (block.isEmpty()) {
+            QTextStream(stderr) << "no single block in tar32/seed" << i << ".tbz\n";
+            ++failures;
+        }
+        writeFile(root + QStringLiteral("/bzip2_decoder/seed%1").arg(i), block);
     }
     return failures == 0 ? 0 : 1;
 }
