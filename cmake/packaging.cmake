@@ -41,8 +41,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 # The window's Japanese text needs a CJK font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")
 
-# Debian's layout in the staged tree, before packing: libraries not executable, manual pages
-# compressed.
+# Debian's layout in the staged tree, before packing: manual pages compressed.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian_staging.cmake)
 
 include(CPack)
